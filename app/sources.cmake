@@ -1,0 +1,6 @@
+if(NOT KV_CORE_ONLY)
+  add_executable(kirvane app/Kirvane.cpp)
+  kv_target_defaults(kirvane)
+  set_target_properties(kirvane PROPERTIES AUTOMOC ON)
+  target_link_libraries(kirvane PRIVATE kirvane_ui)
+endif()

@@ -1,0 +1,1 @@
+target_sources(kirvane_core PRIVATE bitmap/Bitmap32.cpp)

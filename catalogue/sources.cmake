@@ -1,0 +1,5 @@
+target_sources(kirvane_core PRIVATE
+  catalogue/ZmUtils.cpp
+)
+find_package(ICU REQUIRED COMPONENTS uc i18n)
+target_link_libraries(kirvane_core PUBLIC ICU::uc ICU::i18n)

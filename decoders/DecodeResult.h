@@ -1,0 +1,57 @@
+// What a decoder hands back: a bitmap, or a typed error with a reason.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <utility>
+
+#include "bitmap/Bitmap32.h"
+
+enum class TDecodeErrorKind {
+  deTruncated,      // the data ends before the image does, and nothing usable was decoded
+  deCorrupt,        // the data contradicts the format (bad header, bad counts, bad codes)
+  deUnsupported,    // a valid variant this decoder does not read
+  deTooLarge,       // more than TBitmap32::MaxPixels, or a buffer that cannot be had
+  deOutOfMemory,    // the allocation failed
+  deReadError,      // the file could not be read (missing, unreadable, vanished)
+  deUnknownFormat,  // no decoder is registered for the file's extension
+};
+
+struct TDecodeError {
+  TDecodeErrorKind Kind = TDecodeErrorKind::deCorrupt;
+  std::string Message;  // English, for logs and tests; the user sees the view's fixed message
+};
+
+class TDecodeResult {
+ public:
+  TDecodeResult(TBitmap32 bitmap) : Ok_(true), Bitmap_(std::move(bitmap)) {}  // NOLINT: implicit by design
+  TDecodeResult(TDecodeError error) : Ok_(false), Error_(std::move(error)) {}  // NOLINT
+
+  static TDecodeResult Fail(TDecodeErrorKind kind, std::string message) {
+    return TDecodeError{kind, std::move(message)};
+  }
+
+  bool Ok() const { return Ok_; }
+  explicit operator bool() const { return Ok_; }
+  TBitmap32& Bitmap() { return Bitmap_; }
+  const TBitmap32& Bitmap() const { return Bitmap_; }
+  TBitmap32 TakeBitmap() { return std::move(Bitmap_); }
+  const TDecodeError& Error() const { return Error_; }
+  // Set when the data ended early but the decoder still produced the part it had (JPEG does).
+  bool Partial() const { return Partial_; }
+  void SetPartial(bool partial) { Partial_ = partial; }
+
+ private:
+  bool Ok_;
+  bool Partial_ = false;
+  TBitmap32 Bitmap_;
+  TDecodeError Error_;
+};
+
+// A decoder: a pure function of the file's bytes.
+using TDecodeFn = TDecodeResult (*)(std::span<const uint8_t> data);
+
+// Allocates `bitmap` at width x height for a decoder, turning a size over the limit or a
+// failed allocation into the matching error. Returns false and fills `error` on failure.
+bool AllocateBitmap(TBitmap32& bitmap, int64_t width, int64_t height, TDecodeError& error);

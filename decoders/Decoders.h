@@ -1,0 +1,18 @@
+// The decoders of the image decoding library, one per format. Each is a pure function of the
+// file's bytes (no file access, no globals) that returns a bitmap or a typed error; see
+// DecodeResult.h. The format table (imageview/ZmGraphicExTypes) maps extensions to them.
+#pragma once
+
+#include "decoders/DecodeResult.h"
+
+TDecodeResult DecodeJpeg(std::span<const uint8_t> data);  // JpegLoader.cpp, libjpeg-turbo
+TDecodeResult DecodePng(std::span<const uint8_t> data);   // PngLoader.cpp, libpng
+TDecodeResult DecodeTiff(std::span<const uint8_t> data);  // TiffLoader.cpp, libtiff (also .fax)
+TDecodeResult DecodeEps(std::span<const uint8_t> data);   // TiffLoader.cpp, the TIFF preview of an EPS file
+TDecodeResult DecodeBmp(std::span<const uint8_t> data);   // BmpLoader.cpp (bmp, dib, rle)
+TDecodeResult DecodeIco(std::span<const uint8_t> data);   // IcoLoader.cpp
+TDecodeResult DecodePnm(std::span<const uint8_t> data);   // PnmLoader.cpp (pbm, pgm, ppm)
+TDecodeResult DecodeTga(std::span<const uint8_t> data);   // TgaLoader.cpp
+TDecodeResult DecodePcx(std::span<const uint8_t> data);   // PcxLoader.cpp
+TDecodeResult DecodeSgi(std::span<const uint8_t> data);   // SgiLoader.cpp
+TDecodeResult DecodePsd(std::span<const uint8_t> data);   // PsdLoader.cpp (psd, pdd)

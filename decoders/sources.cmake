@@ -1,0 +1,12 @@
+# One line per file so that decoders can be added independently.
+target_sources(kirvane_core PRIVATE decoders/DecodeResult.cpp)
+target_sources(kirvane_core PRIVATE decoders/JpegLoader.cpp)
+target_sources(kirvane_core PRIVATE decoders/PngLoader.cpp)
+target_sources(kirvane_core PRIVATE decoders/TiffLoader.cpp)
+target_sources(kirvane_core PRIVATE decoders/BmpLoader.cpp)
+target_sources(kirvane_core PRIVATE decoders/IcoLoader.cpp)
+target_sources(kirvane_core PRIVATE decoders/PnmLoader.cpp)
+target_sources(kirvane_core PRIVATE decoders/TgaLoader.cpp)
+target_sources(kirvane_core PRIVATE decoders/PcxLoader.cpp)
+target_sources(kirvane_core PRIVATE decoders/SgiLoader.cpp)
+target_sources(kirvane_core PRIVATE decoders/PsdLoader.cpp)

@@ -1,0 +1,238 @@
+#include "platform/FileSystem.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <climits>
+#include <cstring>
+#include <stdexcept>
+
+TFileTime FileTimeFromUnix(int64_t seconds, uint32_t nanoseconds) {
+  const int64_t units = seconds * 10000000 + int64_t(nanoseconds / 100);
+  // Times before 1601 cannot be written as file times; clamp them to the start.
+  if (units < -int64_t(UnixEpochAsFileTime)) return 0;
+  return UnixEpochAsFileTime + uint64_t(units);
+}
+
+int64_t UnixSecondsFromFileTime(TFileTime t) {
+  const int64_t units = int64_t(t - UnixEpochAsFileTime);
+  return t >= UnixEpochAsFileTime ? units / 10000000 : -((-units + 9999999) / 10000000);
+}
+
+namespace {
+
+TFileTime ToFileTime(const struct statx_timestamp& ts) { return FileTimeFromUnix(ts.tv_sec, ts.tv_nsec); }
+
+void FillFacts(const struct statx& st, bool followed, TDirEntryFacts& f) {
+  const mode_t mode = st.stx_mode;
+  const bool isDir = S_ISDIR(mode);
+  const bool isReg = S_ISREG(mode);
+  uint32_t attr = 0;
+  if (!(mode & S_IWUSR)) attr |= faReadOnly;
+  if (!f.Name.empty() && f.Name[0] == '.') attr |= faHidden;
+  if (isDir) attr |= faDirectory;
+  if ((!isReg && !isDir) || !followed) attr |= faSysFile;
+  f.Attr = attr;
+  f.Size = isReg ? int64_t(st.stx_size) : 0;
+  f.LastWriteTime = ToFileTime(st.stx_mtime);
+  f.LastAccessTime = ToFileTime(st.stx_atime);
+  f.CreationTime = (st.stx_mask & STATX_BTIME) ? ToFileTime(st.stx_btime) : f.LastWriteTime;
+}
+
+constexpr unsigned StatxMask = STATX_TYPE | STATX_MODE | STATX_SIZE | STATX_MTIME | STATX_ATIME | STATX_BTIME;
+
+// Stats `name` relative to `dirFd`, following symbolic links; a dangling link is reported as the
+// link itself (as a system entry). False when the entry is gone.
+bool StatEntry(int dirFd, const char* name, TDirEntryFacts& f) {
+  struct statx st;
+  if (statx(dirFd, name, AT_STATX_SYNC_AS_STAT, StatxMask, &st) == 0) {
+    FillFacts(st, true, f);
+    return true;
+  }
+  if (errno == ENOENT || errno == ELOOP) {
+    if (statx(dirFd, name, AT_STATX_SYNC_AS_STAT | AT_SYMLINK_NOFOLLOW, StatxMask, &st) == 0) {
+      FillFacts(st, false, f);
+      return true;
+    }
+  }
+  return false;
+}
+
+}  // namespace
+
+TDirectoryEnumerator::~TDirectoryEnumerator() { Close(); }
+
+bool TDirectoryEnumerator::Open(const std::string& folder) {
+  Close();
+  const int fd = open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return false;
+  struct stat st;
+  if (fstat(fd, &st) != 0) {
+    close(fd);
+    return false;
+  }
+  DIR* dir = fdopendir(fd);
+  if (!dir) {
+    close(fd);
+    return false;
+  }
+  Dir_ = dir;
+  Id_ = {uint64_t(st.st_dev), uint64_t(st.st_ino)};
+  return true;
+}
+
+bool TDirectoryEnumerator::Next(TDirEntryFacts& entry) {
+  DIR* dir = static_cast<DIR*>(Dir_);
+  if (!dir) return false;
+  for (;;) {
+    const dirent* d = readdir(dir);
+    if (!d) return false;
+    const char* n = d->d_name;
+    if (n[0] == 0 || (n[0] == '.' && (n[1] == 0 || (n[1] == '.' && n[2] == 0)))) continue;
+    entry.Name.assign(n);
+    if (StatEntry(dirfd(dir), n, entry)) return true;
+  }
+}
+
+void TDirectoryEnumerator::Close() {
+  if (Dir_) closedir(static_cast<DIR*>(Dir_));
+  Dir_ = nullptr;
+}
+
+bool GetPathFacts(const std::string& path, TDirEntryFacts& facts) {
+  std::string_view p = path;
+  while (p.size() > 1 && p.back() == '/') p.remove_suffix(1);
+  const size_t slash = p.rfind('/');
+  facts.Name = std::string(slash == std::string_view::npos ? p : p.substr(slash + 1));
+  return StatEntry(AT_FDCWD, std::string(p).c_str(), facts);
+}
+
+bool DirectoryExists(const std::string& path) {
+  struct stat st;
+  return !path.empty() && stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool FileExists(const std::string& path) {
+  struct stat st;
+  return !path.empty() && stat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
+}
+
+bool ReadFileBytes(const std::string& path, uint64_t maxBytes, std::vector<uint8_t>& out, std::string& error) {
+  out.clear();
+  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) {
+    error = path + ": " + std::strerror(errno);
+    return false;
+  }
+  struct stat st;
+  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    error = path + ": not a regular file";
+    close(fd);
+    return false;
+  }
+  if (uint64_t(st.st_size) > maxBytes) {
+    error = path + ": file too large";
+    close(fd);
+    return false;
+  }
+  // The size is only a hint: the file may change while it is read.
+  try {
+    out.resize(size_t(st.st_size));
+    size_t got = 0;
+    for (;;) {
+      if (got == out.size()) {
+        if (out.size() >= maxBytes) {
+          uint8_t probe;
+          const ssize_t n = read(fd, &probe, 1);
+          if (n == 0) break;
+          if (n > 0) {
+            error = path + ": file too large";
+            close(fd);
+            out.clear();
+            return false;
+          }
+          if (errno == EINTR) continue;
+          throw std::runtime_error(std::strerror(errno));
+        }
+        out.resize(std::min<uint64_t>(maxBytes, std::max<size_t>(out.size() * 2, 65536)));
+      }
+      const ssize_t n = read(fd, out.data() + got, out.size() - got);
+      if (n == 0) break;
+      if (n < 0) {
+        if (errno == EINTR) continue;
+        throw std::runtime_error(std::strerror(errno));
+      }
+      got += size_t(n);
+    }
+    out.resize(got);
+  } catch (const std::exception& e) {
+    error = path + ": " + e.what();
+    close(fd);
+    out.clear();
+    return false;
+  }
+  close(fd);
+  return true;
+}
+
+bool WriteFileAtomic(const std::string& path, std::string_view contents, std::string* error) {
+  auto fail = [&](const std::string& what) {
+    if (error) *error = path + ": " + what + ": " + std::strerror(errno);
+    return false;
+  };
+  // Write through a symbolic link to the file it names, keeping the link.
+  std::string target = path;
+  struct stat lst;
+  if (lstat(path.c_str(), &lst) == 0 && S_ISLNK(lst.st_mode)) {
+    char resolved[PATH_MAX];
+    if (realpath(path.c_str(), resolved)) target = resolved;
+  }
+  static std::atomic<unsigned> counter{0};
+  const std::string temp = target + ".tmp-" + std::to_string(getpid()) + "-" + std::to_string(counter++);
+  struct stat old;
+  const mode_t mode = stat(target.c_str(), &old) == 0 ? (old.st_mode & 07777) : 0666;
+  const int fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+  if (fd < 0) return fail("cannot create " + temp);
+  size_t done = 0;
+  while (done < contents.size()) {
+    const ssize_t n = write(fd, contents.data() + done, contents.size() - done);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      const int e = errno;
+      close(fd);
+      unlink(temp.c_str());
+      errno = e;
+      return fail("write failed");
+    }
+    done += size_t(n);
+  }
+  const bool synced = fsync(fd) == 0;
+  const bool closed = close(fd) == 0;
+  if (!synced || !closed) {
+    const int e = errno;
+    unlink(temp.c_str());
+    errno = e;
+    return fail("flush failed");
+  }
+  if (rename(temp.c_str(), target.c_str()) != 0) {
+    const int e = errno;
+    unlink(temp.c_str());
+    errno = e;
+    return fail("rename failed");
+  }
+  return true;
+}
+
+std::string ExecutableFolder() {
+  char buf[PATH_MAX];
+  const ssize_t n = readlink("/proc/self/exe", buf, sizeof buf - 1);
+  if (n <= 0) return "./";
+  std::string p(buf, size_t(n));
+  p.erase(p.rfind('/') + 1);
+  return p;
+}

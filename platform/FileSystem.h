@@ -1,0 +1,79 @@
+// File-system facts and whole-file reads and writes, the POSIX side of the platform layer.
+// Qt-free; safe to call from any thread.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// File times as the catalogue keeps them: unsigned 100-nanosecond units since 1601-01-01 UTC,
+// so that every time that a file system can hold compares correctly as an unsigned number.
+using TFileTime = uint64_t;
+constexpr TFileTime UnixEpochAsFileTime = 116444736000000000ULL;
+TFileTime FileTimeFromUnix(int64_t seconds, uint32_t nanoseconds);
+// Seconds since 1970-01-01 UTC (rounded down) of a file time.
+int64_t UnixSecondsFromFileTime(TFileTime t);
+
+// Attribute bits of a directory entry.
+enum : uint32_t {
+  faReadOnly = 0x01,   // the owner's write permission bit is clear
+  faHidden = 0x02,     // the name begins with "."
+  faSysFile = 0x04,    // neither a regular file nor a folder (socket, FIFO, device, dangling link)
+  faDirectory = 0x10,  // a folder, or a symbolic link to one
+  faArchive = 0x20,    // never set on Linux
+};
+
+// The facts of one directory entry, symbolic links followed (a dangling link reports the link).
+struct TDirEntryFacts {
+  std::string Name;
+  int64_t Size = 0;  // 0 for folders
+  uint32_t Attr = 0;
+  TFileTime CreationTime = 0;  // birth time where the file system reports it, else last write
+  TFileTime LastAccessTime = 0;
+  TFileTime LastWriteTime = 0;
+};
+
+// Identity of a folder, to enter each folder at most once in a recursive scan.
+struct TFolderId {
+  uint64_t Device = 0;
+  uint64_t Inode = 0;
+  bool operator==(const TFolderId&) const = default;
+};
+
+// Enumerates one folder with readdir and statx. Entries "." and ".." are skipped; an entry
+// that vanishes between readdir and statx is skipped too. Not copyable.
+class TDirectoryEnumerator {
+ public:
+  TDirectoryEnumerator() = default;
+  ~TDirectoryEnumerator();
+  TDirectoryEnumerator(const TDirectoryEnumerator&) = delete;
+  TDirectoryEnumerator& operator=(const TDirectoryEnumerator&) = delete;
+
+  // Opens a folder (path with or without trailing "/"); false when it cannot be read.
+  bool Open(const std::string& folder);
+  const TFolderId& Id() const { return Id_; }
+  // The next entry, false at the end or on a read error.
+  bool Next(TDirEntryFacts& entry);
+  void Close();
+
+ private:
+  void* Dir_ = nullptr;  // DIR*
+  TFolderId Id_;
+};
+
+// Facts of one path (symbolic links followed). False when it does not exist.
+bool GetPathFacts(const std::string& path, TDirEntryFacts& facts);
+bool DirectoryExists(const std::string& path);
+bool FileExists(const std::string& path);
+
+// Reads a whole file. Fails (with a reason in `error`) when it cannot be opened or read, is not a
+// regular file, or is larger than maxBytes.
+bool ReadFileBytes(const std::string& path, uint64_t maxBytes, std::vector<uint8_t>& out, std::string& error);
+
+// Replaces a file atomically: writes a temporary file in the same folder, flushes it to disk and
+// renames it over `path`, so a crash leaves either the old or the new file, never a half of one.
+bool WriteFileAtomic(const std::string& path, std::string_view contents, std::string* error = nullptr);
+
+// The folder of the running executable, with trailing "/".
+std::string ExecutableFolder();

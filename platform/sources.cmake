@@ -1,0 +1,3 @@
+target_sources(kirvane_platform PRIVATE
+  platform/FileSystem.cpp
+)
