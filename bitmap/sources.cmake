@@ -1,1 +1,2 @@
 target_sources(kirvane_core PRIVATE bitmap/Bitmap32.cpp)
+target_sources(kirvane_core PRIVATE bitmap/PngWriter.cpp)
