@@ -265,12 +265,7 @@ void ResetCollation() {
   CollationGeneration.fetch_add(1, std::memory_order_release);
 }
 
-int CompareFileName(std::string_view a, std::string_view b) {
-  if (a == b) return 0;
-  const int r = Collate(a, b);
-  if (r) return r;
-  return a < b ? -1 : 1;
-}
+int CompareFileName(std::string_view a, std::string_view b) { return a == b ? 0 : Collate(a, b); }
 
 int CompareText(std::string_view a, std::string_view b) { return a == b ? 0 : Collate(a, b); }
 

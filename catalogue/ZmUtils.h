@@ -46,11 +46,15 @@ bool SameTextAscii(std::string_view a, std::string_view b);
 int CompareTextAscii(std::string_view a, std::string_view b);
 std::string TrimControl(std::string_view s);  // drops leading and trailing bytes <= ' '
 
-// Orderings for display: locale-aware and case-insensitive (ICU, FormatSettings().CollationLocale).
-// CompareFileName breaks ties by exact byte comparison so that the order is total; CompareText
-// returns 0 for texts that differ only in case.
+// Orderings for display: locale-aware and case-insensitive (ICU, FormatSettings().CollationLocale);
+// 0 for names that differ only in letter case. Callers that need a total order finish with
+// CompareExact.
 int CompareFileName(std::string_view a, std::string_view b);
 int CompareText(std::string_view a, std::string_view b);
+inline int CompareExact(std::string_view a, std::string_view b) {
+  const int r = a.compare(b);
+  return r < 0 ? -1 : r > 0 ? 1 : 0;
+}
 // Re-reads FormatSettings().CollationLocale; call after changing it.
 void ResetCollation();
 

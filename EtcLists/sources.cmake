@@ -1,0 +1,4 @@
+target_sources(kirvane_core PRIVATE
+  EtcLists/MyList.cpp
+  EtcLists/IntegerList.cpp
+)

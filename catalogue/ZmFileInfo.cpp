@@ -1,0 +1,35 @@
+#include "catalogue/ZmFileInfo.h"
+
+#include "jpeg/ZmJpegInfo.h"
+
+namespace {
+const std::shared_ptr<const std::string>& EmptyText() {
+  static const auto empty = std::make_shared<const std::string>();
+  return empty;
+}
+}  // namespace
+
+TZmFileInfo::TZmFileInfo(bool ownsJpegInfo)
+    : OwnsJpegInfo(ownsJpegInfo), Path_(EmptyText()), TypeName_(EmptyText()) {}
+
+std::shared_ptr<const std::string> TZmFileInfo::SharedText(std::string text) {
+  return text.empty() ? EmptyText() : std::make_shared<const std::string>(std::move(text));
+}
+
+TZmFileInfo::~TZmFileInfo() {
+  if (OwnsJpegInfo) delete JpegInfo;
+}
+
+void TZmFileInfo::SetJpegInfo(TZmJpegInfo* info) {
+  if (OwnsJpegInfo && JpegInfo != info) delete JpegInfo;
+  JpegInfo = info;
+}
+
+std::string TZmFileInfo::FullFileName() const { return Path() + SearchRec.Name; }
+
+std::string TZmFileInfo::PathOnly() const {
+  std::string_view p = Path();
+  if (!p.empty() && p.back() == '/') p.remove_suffix(1);
+  const size_t slash = p.rfind('/');
+  return std::string(slash == std::string_view::npos ? p : p.substr(slash + 1));
+}

@@ -1,0 +1,77 @@
+// TZmThreadFileInfoList: the file list whose scan runs on a worker thread, and its settings
+// record.
+//
+// All members are used on the user-interface thread only. A threaded scan fills a private work
+// list on the worker and publishes it here in one synchronized step; then OnTerminate runs.
+#pragma once
+
+#include <functional>
+#include <memory>
+
+#include "catalogue/ZmCustomDefaults.h"
+#include "catalogue/ZmFileInfoList.h"
+#include "platform/Thread.h"
+
+class TZmThreadFileInfoList;
+class TZmThreadFileInfoListThread;
+
+class TZmThreadFileInfoListDefaults : public TZmCustomDefaults {
+ public:
+  explicit TZmThreadFileInfoListDefaults(TZmThreadFileInfoList& owner);
+
+  // Reads the options ("HiddenFileView", "IncludePath", "SubFolderSearch"), "Priority",
+  // "SortDown" and "SortMode" into the owner; missing keys take the defaults below.
+  void LoadFromIni(const TMemIniFile& ini) override;
+  void SetDefaults() override;
+  // Writes "HiddenFileView", "SubFolderSearch", "SortDown", "Priority", "SortMode".
+  void SaveToIni(TMemIniFile& ini) const override;
+
+  TZmFileInfoListOptions DefaultOptions = filoHiddenFileView;
+  TThreadPriority DefaultPriority = TThreadPriority::tpHighest;
+  bool DefaultSortDown = false;
+  int32_t DefaultSortMode = 0;
+
+ private:
+  TZmThreadFileInfoList& Owner_;
+};
+
+// Progress of a threaded scan, reported after each folder.
+struct TZmFolderSearched {
+  int32_t FoldersSearched;  // folders enumerated so far, the first one included
+  int32_t EntriesFound;     // entries found so far
+};
+
+class TZmThreadFileInfoList : public TZmFileInfoList {
+ public:
+  TZmThreadFileInfoList();
+  ~TZmThreadFileInfoList() override;
+
+  // With UseThread, starts a threaded scan; otherwise scans at once and raises OnTerminate.
+  void MakeList() override;
+  // Stops a running scan, then starts a new one on a worker over copies of Options, Path,
+  // ExtList. Returns at once.
+  void Start();
+  // Ends a running scan: the worker stops after its current entry, the partial result is
+  // published with Aborted set, and OnTerminate runs, all before Stop returns. Does nothing
+  // when no scan runs.
+  void Stop();
+
+  bool Busy() const { return Busy_; }
+  bool Aborted() const { return Aborted_; }
+
+  std::unique_ptr<TZmThreadFileInfoListDefaults> Defaults;
+  TThreadPriority Priority = TThreadPriority::tpNormal;
+  bool UseThread = false;
+  std::function<void(const TZmFolderSearched&)> OnFolderSearched;
+  std::function<void()> OnTerminate;
+
+ private:
+  void Publish(TZmFileInfoList& work, bool aborted);
+  void WorkerEnded(TThread* worker);
+
+  bool Busy_ = false;
+  bool Aborted_ = false;
+  TZmThreadFileInfoListThread* Thread_ = nullptr;  // the running worker, until its end event
+
+  friend class TZmThreadFileInfoListThread;
+};

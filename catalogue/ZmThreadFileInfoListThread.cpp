@@ -1,0 +1,39 @@
+#include "catalogue/ZmThreadFileInfoListThread.h"
+
+TZmThreadFileInfoListThread::TZmThreadFileInfoListThread(TZmThreadFileInfoList& owner)
+    : Owner_(owner), WorkList_(std::make_unique<TZmFileInfoList>()), OnFolderSearched_(owner.OnFolderSearched) {
+  WorkList_->Options = owner.Options;
+  WorkList_->SetPath(owner.Path());
+  WorkList_->SetExtList(owner.ExtList());
+  WorkList_->FileTypes = owner.FileTypes;
+}
+
+void TZmThreadFileInfoListThread::ReportFolder() {
+  ++FoldersSearched_;
+  if (!OnFolderSearched_) return;
+  const TZmFolderSearched progress{FoldersSearched_, int32_t(WorkList_->AllFiles.size())};
+  Synchronize([&] { OnFolderSearched_(progress); });
+}
+
+void TZmThreadFileInfoListThread::Execute() {
+  TZmFileInfoList& work = *WorkList_;
+  const auto stop = [this] { return Terminated(); };
+  bool failed = false;
+  try {
+    work.ResetVisited();
+    work.SearchFolder(work.Path(), stop);
+    ReportFolder();
+    if (work.Options & filoSubFolderSearch) {
+      for (size_t i = 0; i < work.SubFolders.size() && !Terminated(); ++i) {
+        work.SearchFolder(work.SubFolders[i], stop);
+        ReportFolder();
+      }
+    }
+  } catch (...) {
+    // Out of memory in a huge tree: publish what was found, as if the scan had been stopped.
+    failed = true;
+  }
+  work.ResetVisited();
+  const bool aborted = failed || Terminated();
+  Synchronize([&] { Owner_.Publish(work, aborted); });
+}

@@ -1,0 +1,27 @@
+// TZmThreadFileInfoListThread: the worker that scans for a TZmThreadFileInfoList.
+#pragma once
+
+#include <functional>
+#include <memory>
+
+#include "catalogue/ZmFileInfoList.h"
+#include "catalogue/ZmThreadFileInfoList.h"
+#include "platform/Thread.h"
+
+class TZmThreadFileInfoListThread : public TThread {
+ public:
+  // The work list gets copies of the owner's Options, Path, ExtList and type provider now, so
+  // that changing them during the scan does not affect it.
+  explicit TZmThreadFileInfoListThread(TZmThreadFileInfoList& owner);
+
+ protected:
+  void Execute() override;
+
+ private:
+  void ReportFolder();
+
+  TZmThreadFileInfoList& Owner_;
+  std::unique_ptr<TZmFileInfoList> WorkList_;
+  std::function<void(const TZmFolderSearched&)> OnFolderSearched_;
+  int32_t FoldersSearched_ = 0;
+};

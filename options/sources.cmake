@@ -1,0 +1,3 @@
+target_sources(kirvane_core PRIVATE
+  options/IniFile.cpp
+)
