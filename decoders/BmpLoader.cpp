@@ -1,6 +1,106 @@
-// Placeholder until the Bmp decoder is written.
-#include "decoders/Decoders.h"
+// Windows and OS/2 bitmaps (.bmp, .dib, .rle). Format documents: Microsoft "BITMAPFILEHEADER
+// structure", "BITMAPINFOHEADER structure", "BITMAPV5HEADER structure" and "Bitmap Compression"
+// (learn.microsoft.com); the OS/2 1.x and 2.x bitmap headers. The header, colour table and
+// row decoding are shared with the icon decoder (DibLoader); RLE lives in BmpRle.
+//
+// Decisions the documents leave open:
+// - A file without the "BM" file header is read as a packed DIB (the clipboard's CF_DIB form)
+//   when it starts with a known info header size; its pixels follow the colour table directly.
+// - 32-bit BI_RGB pixels carry alpha only when some spare byte is non-zero; an explicit alpha
+//   mask whose values are all zero is ignored too. Both are common writer habits for opaque
+//   images, and honouring them would show nothing at all.
+// - RLE pixels the stream never sets are transparent. Top-down RLE, which the format forbids,
+//   is decoded anyway: its meaning is unambiguous.
+// - Uncompressed pixel data that ends early gives the rows present, marked partial.
+#include <algorithm>
+#include <string>
+#include <string_view>
 
-TDecodeResult DecodeBmp(std::span<const uint8_t>) {
-  return TDecodeResult::Fail(TDecodeErrorKind::deUnsupported, "Bmp decoder not built yet");
+#include "decoders/BmpRle.h"
+#include "decoders/ByteReader.h"
+#include "decoders/Decoders.h"
+#include "decoders/DibLoader.h"
+
+namespace {
+
+constexpr size_t FileHeaderSize = 14;
+
+TDecodeResult Fail(TDecodeErrorKind kind, const std::string& what) {
+  return TDecodeResult::Fail(kind, "BMP: " + what);
+}
+
+bool IsPackedDib(std::span<const uint8_t> data) {
+  TByteReader r(data);
+  const uint32_t size = r.U32LE();
+  return !r.Failed() && IsDibHeaderSize(size);
+}
+
+// OS/2 bitmap arrays, colour icons, colour pointers, icons and pointers share the file header
+// layout but hold several images; nothing here reads them.
+bool IsOs2Collection(std::span<const uint8_t> data) {
+  if (data.size() < 2) return false;
+  const std::string_view magic(reinterpret_cast<const char*>(data.data()), 2);
+  return magic == "BA" || magic == "CI" || magic == "CP" || magic == "IC" || magic == "PT";
+}
+
+}  // namespace
+
+TDecodeResult DecodeBmp(std::span<const uint8_t> data) {
+  // BITMAPFILEHEADER: "BM", file size (unreliable), two reserved words, bfOffBits.
+  const bool fileHeader = data.size() >= 2 && data[0] == 'B' && data[1] == 'M';
+  size_t infoOffset = 0;
+  uint32_t pixelOffset = 0;
+  if (fileHeader) {
+    TByteReader r(data, 10);
+    pixelOffset = r.U32LE();
+    if (r.Failed()) return Fail(TDecodeErrorKind::deTruncated, "file header cut short");
+    infoOffset = FileHeaderSize;
+  } else if (IsOs2Collection(data)) {
+    return Fail(TDecodeErrorKind::deUnsupported, "OS/2 bitmap array, icon or pointer");
+  } else if (!IsPackedDib(data)) {
+    return Fail(TDecodeErrorKind::deCorrupt, "neither a BM file header nor an info header");
+  }
+
+  TDibHeader header;
+  TDecodeError error;
+  if (!ReadDibHeader(data, infoOffset, header, error)) return error;
+
+  // The colour table follows the header and any separate masks.
+  const uint64_t paletteOffset = uint64_t(infoOffset) + header.HeaderSize + header.MasksSize;
+  uint64_t pixels = paletteOffset + header.PaletteBytes();
+  // Writers put bfOffBits anywhere from right after the colour table to far beyond it, and some
+  // write 0: trust it unless it points into the headers.
+  if (fileHeader && pixelOffset >= paletteOffset) pixels = pixelOffset;
+  if (pixels > data.size())
+    return Fail(TDecodeErrorKind::deTruncated, "pixel data starts at " + std::to_string(pixels) +
+                                                   ", past the end (" + std::to_string(data.size()) + " bytes)");
+  // A colour table that claims to run past the pixels is cut there.
+  const std::vector<TColor32> palette = ReadDibPalette(data, size_t(paletteOffset), size_t(pixels), header);
+
+  if (!TBitmap32::IsAcceptableSize(header.Width, header.Height))
+    return Fail(TDecodeErrorKind::deTooLarge, std::to_string(header.Width) + "x" + std::to_string(header.Height) +
+                                                  " is over the pixel limit");
+  const bool rle = header.Compression == dcRle8 || header.Compression == dcRle4;
+  if (!rle && pixels + (uint64_t(header.Width) * header.BitCount + 7) / 8 > data.size())
+    return Fail(TDecodeErrorKind::deTruncated, "no pixel data");
+
+  TBitmap32 bitmap;
+  if (!AllocateBitmap(bitmap, header.Width, header.Height, error)) return error;
+
+  if (rle) {
+    bitmap.Clear(0);
+    DecodeDibRle(data.subspan(size_t(pixels)), header, palette, bitmap);
+    return bitmap;
+  }
+  TDibRows rows;
+  if (!DecodeDibRows(data, size_t(pixels), header, palette, bitmap, rows, error)) return error;
+  if (!rows.Complete()) {
+    // Rows the file does not have stay transparent.
+    for (int y = 0; y < bitmap.Height(); ++y)
+      if (y < rows.FirstY || y >= rows.LastY) std::fill(bitmap.ScanLine(y), bitmap.ScanLine(y) + bitmap.Width(), 0u);
+  }
+  FinishDibAlpha(bitmap, rows, rows.AlphaSeen);
+  TDecodeResult result(std::move(bitmap));
+  result.SetPartial(!rows.Complete());
+  return result;
 }
