@@ -72,9 +72,20 @@ void TZmThreadFileInfoList::MakeList() {
   }
   TZmFileInfoList::MakeList();
   if (OnTerminate) OnTerminate();
+  if (RestartPending_) {
+    RestartPending_ = false;
+    Start();
+  }
 }
 
 void TZmThreadFileInfoList::Start() {
+  if (InWorkerCall_ && Thread_) {
+    // Started from inside the running scan's progress event: one worker at a time, so the new
+    // scan begins when the running one has ended.
+    Thread_->Terminate();
+    RestartPending_ = true;
+    return;
+  }
   Stop();
   ClearAll();
   Busy_ = true;
@@ -90,6 +101,11 @@ void TZmThreadFileInfoList::Start() {
 void TZmThreadFileInfoList::Stop() {
   TZmThreadFileInfoListThread* worker = Thread_;
   if (!worker) return;
+  if (InWorkerCall_) {
+    // The worker waits for the call we are in; waiting for the worker here would never end.
+    worker->Terminate();
+    return;
+  }
   // Take the worker over before its end event can run; it then no longer frees itself.
   worker->FreeOnTerminate = false;
   worker->Terminate();
@@ -114,4 +130,8 @@ void TZmThreadFileInfoList::WorkerEnded(TThread* worker) {
     Aborted_ = true;
   }
   if (OnTerminate) OnTerminate();
+  if (RestartPending_) {
+    RestartPending_ = false;
+    Start();
+  }
 }

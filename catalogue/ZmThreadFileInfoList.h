@@ -49,11 +49,14 @@ class TZmThreadFileInfoList : public TZmFileInfoList {
   // With UseThread, starts a threaded scan; otherwise scans at once and raises OnTerminate.
   void MakeList() override;
   // Stops a running scan, then starts a new one on a worker over copies of Options, Path,
-  // ExtList. Returns at once.
+  // ExtList. Returns at once. Called from inside OnFolderSearched, the new scan starts right
+  // after the running one has ended.
   void Start();
   // Ends a running scan: the worker stops after its current entry, the partial result is
   // published with Aborted set, and OnTerminate runs, all before Stop returns. Does nothing
-  // when no scan runs.
+  // when no scan runs. Called from inside OnFolderSearched it cannot wait for the worker (which
+  // waits for that very handler): it then only asks the worker to stop, and the partial result
+  // and the end event follow as soon as the handler has returned.
   void Stop();
 
   bool Busy() const { return Busy_; }
@@ -72,6 +75,8 @@ class TZmThreadFileInfoList : public TZmFileInfoList {
   bool Busy_ = false;
   bool Aborted_ = false;
   TZmThreadFileInfoListThread* Thread_ = nullptr;  // the running worker, until its end event
+  int InWorkerCall_ = 0;        // inside the running worker's progress event
+  bool RestartPending_ = false;  // Start was called inside it
 
   friend class TZmThreadFileInfoListThread;
 };

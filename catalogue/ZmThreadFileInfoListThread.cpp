@@ -12,7 +12,11 @@ void TZmThreadFileInfoListThread::ReportFolder() {
   ++FoldersSearched_;
   if (!OnFolderSearched_) return;
   const TZmFolderSearched progress{FoldersSearched_, int32_t(WorkList_->AllFiles.size())};
-  Synchronize([&] { OnFolderSearched_(progress); });
+  Synchronize([&] {
+    ++Owner_.InWorkerCall_;
+    OnFolderSearched_(progress);
+    --Owner_.InWorkerCall_;
+  });
 }
 
 void TZmThreadFileInfoListThread::Execute() {
