@@ -1,0 +1,1 @@
+target_sources(kirvane_core PRIVATE columns/ZmListColumnInfo.cpp)
