@@ -23,30 +23,31 @@ bool IsWindowsHeaderSize(uint32_t size) {
 bool IsOs2v2HeaderSize(uint32_t size) { return size >= 16 && size <= 64 && !IsWindowsHeaderSize(size); }
 
 // One colour channel of a 16- or 32-bit pixel: the masked bits scaled to 0..255 with rounding,
-// whatever the mask's width (1-bit, 5-bit, 10-bit and 32-bit masks all occur).
+// whatever the mask's width (1-bit, 5-bit, 10-bit and 32-bit masks all occur). Fields wider
+// than 16 bits lose their lowest bits first, which cannot change an 8-bit result by more than
+// one step, so every channel goes through a table of at most 65536 entries.
 class TChannel {
  public:
   explicit TChannel(uint32_t mask) : Mask_(mask) {
     if (!mask) return;
     Shift_ = unsigned(std::countr_zero(mask));
-    Max_ = mask >> Shift_;
-    if (Max_ <= 0xFFFF) {
-      Lut_.resize(size_t(Max_) + 1);
-      for (uint32_t v = 0; v <= Max_; ++v) Lut_[v] = Scale(v);
-    }
+    const uint32_t max = mask >> Shift_;
+    const unsigned width = unsigned(std::bit_width(max));
+    const unsigned drop = width > 16 ? width - 16 : 0;
+    Shift_ += drop;
+    const uint32_t top = max >> drop;
+    Lut_.resize(size_t(top) + 1);
+    for (uint32_t v = 0; v <= top; ++v) Lut_[v] = uint8_t((uint64_t(v) * 255 + top / 2) / top);
   }
   uint8_t Get(uint32_t pixel) const {
     if (!Mask_) return 0;
     const uint32_t v = (pixel & Mask_) >> Shift_;
-    return Lut_.empty() ? Scale(v) : Lut_[v];
+    return v < Lut_.size() ? Lut_[v] : 255;
   }
 
  private:
-  uint8_t Scale(uint32_t v) const { return uint8_t((uint64_t(v) * 255 + Max_ / 2) / Max_); }
-
   uint32_t Mask_;
   unsigned Shift_ = 0;
-  uint32_t Max_ = 0;
   std::vector<uint8_t> Lut_;
 };
 

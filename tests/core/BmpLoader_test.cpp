@@ -198,6 +198,14 @@ TEST(BmpLoader, BitfieldMasksOfAnyWidth) {
   EXPECT_EQ(r.Bitmap().Pixel(0, 0), Color32(255, 255, 128, 0));  // 512 * 255 / 1023 = 127.6
   EXPECT_EQ(r.Bitmap().Pixel(1, 0), 0u);                         // alpha bit clear: transparent
 
+  // A field as wide as the pixel.
+  TBytes wideMasks;
+  wideMasks.U32(0xFFFFFFFF).U32(0).U32(0);
+  TDecodeResult wide = DecodeBmp(BmpFile(TBytes(DibInfo40(2, 1, 32, 3)).Raw(wideMasks), TBytes().U32(0x80000000).U32(~0u)));
+  ASSERT_TRUE(wide) << wide.Error().Message;
+  EXPECT_EQ(wide.Bitmap().Pixel(0, 0), Color32(255, 128, 0, 0));
+  EXPECT_EQ(wide.Bitmap().Pixel(1, 0), Color32(255, 255, 0, 0));
+
   // 16-bit 5-6-5 through three masks after a 40-byte header.
   TBytes m565;
   m565.U32(0xF800).U32(0x07E0).U32(0x001F);
