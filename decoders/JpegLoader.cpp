@@ -1,6 +1,248 @@
-// Placeholder until the Jpeg decoder is written.
+// JPEG decoder on top of libjpeg-turbo's classic API (ITU-T T.81; JFIF; Adobe APP14 for the
+// colour transform of four-component files).
+//
+// Baseline, extended, progressive and arithmetic-coded files, greyscale, YCbCr/RGB and
+// CMYK/YCCK. libjpeg reports fatal errors through error_exit, which must not return: ours
+// long-jumps back into the decoder, which turns the error into a failure. Warnings (corrupt or
+// missing entropy data) do not stop the decoder; when the data ends early libjpeg pads it and
+// the picture is returned with Partial() set, as far as the file had it.
+//
+// libjpeg runs inside setjmp frames, so no C++ object with a destructor lives in those frames:
+// the bitmap and the row table are created outside and passed in.
+// jpeglib.h needs size_t and FILE declared before it.
+#include <cstddef>
+#include <cstdio>
+
+#include <jpeglib.h>
+#include <jerror.h>
+
+#include <algorithm>
+#include <bit>
+#include <climits>
+#include <csetjmp>
+#include <vector>
+
 #include "decoders/Decoders.h"
 
-TDecodeResult DecodeJpeg(std::span<const uint8_t>) {
-  return TDecodeResult::Fail(TDecodeErrorKind::deUnsupported, "Jpeg decoder not built yet");
+namespace {
+
+// Whole-decode memory budget: the bitmap plus libjpeg's own buffers (the coefficient store of a
+// progressive or multi-scan image is the big one, 2 bytes per sample). Above it the file is
+// refused as too large instead of letting a tiny hostile header claim gigabytes.
+constexpr uint64_t MemoryBudget = uint64_t(1536) << 20;
+// libjpeg never gets less than this, even next to a huge bitmap (baseline needs little).
+constexpr uint64_t MinLibraryMemory = uint64_t(64) << 20;
+
+// Every scan of a progressive file walks the blocks of its components again, so a small file
+// made of thousands of scan headers can keep the decoder busy for minutes. Real encoders write
+// about ten scans; these limits leave room for odd but honest scripts.
+constexpr int MaxScans = 1000;
+constexpr uint64_t MaxFullPasses = 64;          // block visits, in passes over the whole image
+constexpr uint64_t MinBlockVisits = 1u << 24;   // small images may have many cheap scans
+
+struct TJpegErrorMgr {
+  jpeg_error_mgr Pub;  // first, so libjpeg's pointer is also ours
+  std::jmp_buf Jump;
+  bool SawEof = false;         // libjpeg ran out of data and padded it
+  int Warnings = 0;
+  const char* Limit = nullptr;  // set when one of our own limits stopped the decoder
+};
+
+struct TJpegProgress {
+  jpeg_progress_mgr Pub;  // first, as above
+  int LastScan = 0;
+  int Scans = 0;
+  uint64_t BlockVisits = 0;
+  uint64_t MaxVisits = 0;
+};
+
+[[noreturn]] void ErrorExit(j_common_ptr cinfo) {
+  auto* err = reinterpret_cast<TJpegErrorMgr*>(cinfo->err);
+  std::longjmp(err->Jump, 1);
+}
+
+void EmitMessage(j_common_ptr cinfo, int level) {
+  if (level >= 0) return;  // trace messages
+  auto* err = reinterpret_cast<TJpegErrorMgr*>(cinfo->err);
+  ++err->Warnings;
+  if (cinfo->err->msg_code == JWRN_JPEG_EOF) err->SawEof = true;
+}
+
+void OutputMessage(j_common_ptr) {}  // never print
+
+// Counts scans and the blocks they cover while libjpeg absorbs input (it calls this once per
+// row of MCUs), and stops the decoder when a file asks for far more work than any image needs.
+void ProgressMonitor(j_common_ptr common) {
+  if (!common->is_decompressor) return;
+  auto* cinfo = reinterpret_cast<j_decompress_ptr>(common);
+  auto* progress = reinterpret_cast<TJpegProgress*>(cinfo->progress);
+  if (cinfo->input_scan_number == progress->LastScan) return;
+  progress->LastScan = cinfo->input_scan_number;
+  ++progress->Scans;
+  for (int i = 0; i < cinfo->comps_in_scan && i < MAX_COMPS_IN_SCAN; ++i) {
+    const jpeg_component_info* comp = cinfo->cur_comp_info[i];
+    if (comp) progress->BlockVisits += uint64_t(comp->width_in_blocks) * comp->height_in_blocks;
+  }
+  auto* err = reinterpret_cast<TJpegErrorMgr*>(cinfo->err);
+  if (progress->Scans > MaxScans) err->Limit = "too many scans";
+  else if (progress->BlockVisits > progress->MaxVisits) err->Limit = "scans cover the image too many times";
+  if (err->Limit) std::longjmp(err->Jump, 1);
+}
+
+// libjpeg's state for one decode; jpeg_destroy_decompress frees everything libjpeg allocated.
+struct TJpegSession {
+  jpeg_decompress_struct Info{};
+  TJpegErrorMgr Err;
+  TJpegProgress Progress;
+  bool Created = false;
+  bool Adobe = false;       // APP14 "Adobe" seen: CMYK samples are stored inverted
+  bool Cmyk = false;        // four-component output that we convert ourselves
+
+  TJpegSession() = default;
+  TJpegSession(const TJpegSession&) = delete;
+  TJpegSession& operator=(const TJpegSession&) = delete;
+  ~TJpegSession() {
+    if (Created) jpeg_destroy_decompress(&Info);
+  }
+};
+
+TDecodeErrorKind KindOf(const TJpegSession& s) {
+  if (s.Err.Limit) return TDecodeErrorKind::deTooLarge;
+  switch (s.Err.Pub.msg_code) {
+    case JERR_OUT_OF_MEMORY:
+      return TDecodeErrorKind::deOutOfMemory;
+    case JERR_NO_BACKING_STORE:  // the coefficient store exceeds the memory budget
+    case JERR_IMAGE_TOO_BIG:
+    case JERR_WIDTH_OVERFLOW:
+      return TDecodeErrorKind::deTooLarge;
+    case JERR_NOT_COMPILED:
+    case JERR_NOTIMPL:
+    case JERR_ARITH_NOTIMPL:
+    case JERR_CONVERSION_NOTIMPL:
+    case JERR_SOF_UNSUPPORTED:
+    case JERR_BAD_PRECISION:  // 12-bit and lossless files need another build of the library
+      return TDecodeErrorKind::deUnsupported;
+    default:
+      return s.Err.SawEof ? TDecodeErrorKind::deTruncated : TDecodeErrorKind::deCorrupt;
+  }
+}
+
+TDecodeResult Failure(TJpegSession& s) {
+  char text[JMSG_LENGTH_MAX] = "";
+  if (s.Err.Limit) {
+    std::snprintf(text, sizeof text, "%s", s.Err.Limit);
+  } else {
+    s.Err.Pub.format_message(reinterpret_cast<j_common_ptr>(&s.Info), text);
+  }
+  return TDecodeResult::Fail(KindOf(s), std::string("JPEG: ") + text);
+}
+
+// Creates the decompressor and reads the header. Returns false on a libjpeg error.
+bool ReadHeader(TJpegSession& s, std::span<const uint8_t> data) {
+  s.Info.err = jpeg_std_error(&s.Err.Pub);
+  s.Err.Pub.error_exit = ErrorExit;
+  s.Err.Pub.emit_message = EmitMessage;
+  s.Err.Pub.output_message = OutputMessage;
+  if (setjmp(s.Err.Jump)) return false;
+  jpeg_create_decompress(&s.Info);
+  s.Created = true;
+  s.Progress.Pub.progress_monitor = ProgressMonitor;
+  s.Info.progress = &s.Progress.Pub;
+  jpeg_mem_src(&s.Info, data.data(), static_cast<unsigned long>(data.size()));
+  if (jpeg_read_header(&s.Info, TRUE) != JPEG_HEADER_OK) ERREXIT(&s.Info, JERR_NO_IMAGE);
+
+  s.Adobe = s.Info.saw_Adobe_marker;
+  s.Cmyk = s.Info.jpeg_color_space == JCS_CMYK || s.Info.jpeg_color_space == JCS_YCCK;
+  // libjpeg-turbo writes 0xFF into the fourth byte, so BGRA bytes are opaque 0xAARRGGBB words.
+  if (s.Cmyk) s.Info.out_color_space = JCS_CMYK;
+  else s.Info.out_color_space = std::endian::native == std::endian::little ? JCS_EXT_BGRA : JCS_EXT_ARGB;
+  jpeg_calc_output_dimensions(&s.Info);
+  return true;
+}
+
+// Four CMYK samples to an opaque pixel. Adobe's writers store the samples inverted (255 means
+// no ink), which makes each channel simply ink-free-part x black-free-part.
+inline TColor32 CmykPixel(const JSAMPLE* p, bool inverted) {
+  unsigned c = p[0], m = p[1], y = p[2], k = p[3];
+  if (!inverted) c = 255 - c, m = 255 - m, y = 255 - y, k = 255 - k;
+  auto mul = [k](unsigned v) {
+    const unsigned t = v * k + 128;
+    return uint8_t((t + (t >> 8)) >> 8);
+  };
+  return Color32(255, mul(c), mul(m), mul(y));
+}
+
+// Decodes every row into the bitmap. Returns false on a libjpeg error.
+bool DecodeRows(TJpegSession& s, TBitmap32& bitmap, JSAMPROW* rows) {
+  if (setjmp(s.Err.Jump)) return false;
+  jpeg_start_decompress(&s.Info);
+  const int width = bitmap.Width(), height = bitmap.Height();
+  if (int(s.Info.output_width) != width || int(s.Info.output_height) != height) ERREXIT(&s.Info, JERR_BAD_STATE);
+  if (!s.Cmyk) {
+    if (s.Info.output_components != 4) ERREXIT(&s.Info, JERR_BAD_STATE);
+    // libjpeg writes straight into the bitmap: one pointer per row, as many rows per call as
+    // it likes (several for upsampled chroma).
+    while (s.Info.output_scanline < s.Info.output_height) {
+      const JDIMENSION row = s.Info.output_scanline;
+      if (jpeg_read_scanlines(&s.Info, rows + row, s.Info.output_height - row) == 0) break;
+    }
+    return true;
+  }
+  if (s.Info.output_components != 4) ERREXIT(&s.Info, JERR_BAD_STATE);
+  JSAMPARRAY buffer =
+      (*s.Info.mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(&s.Info), JPOOL_IMAGE, JDIMENSION(width) * 4, 1);
+  while (s.Info.output_scanline < s.Info.output_height) {
+    const JDIMENSION row = s.Info.output_scanline;
+    if (jpeg_read_scanlines(&s.Info, buffer, 1) != 1) break;
+    TColor32* out = bitmap.ScanLine(int(row));
+    const JSAMPLE* in = buffer[0];
+    for (int x = 0; x < width; ++x, in += 4) out[x] = CmykPixel(in, s.Adobe);
+  }
+  return true;
+}
+
+}  // namespace
+
+TDecodeResult DecodeJpeg(std::span<const uint8_t> data) {
+  if (data.size() < 4 || data[0] != 0xFF || data[1] != 0xD8)
+    return TDecodeResult::Fail(data.size() < 4 ? TDecodeErrorKind::deTruncated : TDecodeErrorKind::deCorrupt,
+                               "JPEG: no start-of-image marker");
+  TJpegSession s;
+  if (!ReadHeader(s, data)) return Failure(s);
+
+  const int64_t width = s.Info.output_width, height = s.Info.output_height;
+  const uint64_t bitmapBytes = uint64_t(width) * uint64_t(height) * 4;
+  // Progressive and multi-scan files keep every coefficient until the last scan; refuse them
+  // before the bitmap is allocated when the two cannot fit together.
+  const bool buffered = s.Info.progressive_mode || s.Info.comps_in_scan < s.Info.num_components;
+  uint64_t coefficientBytes = 0;
+  for (int i = 0; buffered && i < s.Info.num_components; ++i) {
+    const jpeg_component_info& c = s.Info.comp_info[i];
+    const uint64_t h = std::max(c.h_samp_factor, 1), v = std::max(c.v_samp_factor, 1);
+    coefficientBytes += (c.width_in_blocks + h - 1) / h * h * ((c.height_in_blocks + v - 1) / v * v) * DCTSIZE2 * 2;
+  }
+  if (TBitmap32::IsAcceptableSize(width, height) && bitmapBytes + coefficientBytes > MemoryBudget)
+    return TDecodeResult::Fail(TDecodeErrorKind::deTooLarge, "JPEG: image and coefficient buffers exceed the memory budget");
+
+  TBitmap32 bitmap;
+  TDecodeError error;
+  if (!AllocateBitmap(bitmap, width, height, error)) {
+    error.Message = "JPEG: " + error.Message;
+    return error;
+  }
+  const uint64_t libraryMemory = std::max(MinLibraryMemory, MemoryBudget > bitmapBytes ? MemoryBudget - bitmapBytes : 0);
+  s.Info.mem->max_memory_to_use = long(std::min<uint64_t>(libraryMemory, uint64_t(LONG_MAX)));
+
+  uint64_t blocks = 0;
+  for (int i = 0; i < s.Info.num_components; ++i)
+    blocks += uint64_t(s.Info.comp_info[i].width_in_blocks) * s.Info.comp_info[i].height_in_blocks;
+  s.Progress.MaxVisits = std::max(MinBlockVisits, blocks * MaxFullPasses);
+
+  std::vector<JSAMPROW> rows(size_t(bitmap.Height()));
+  for (int y = 0; y < bitmap.Height(); ++y) rows[size_t(y)] = reinterpret_cast<JSAMPROW>(bitmap.ScanLine(y));
+  if (!DecodeRows(s, bitmap, rows.data())) return Failure(s);
+
+  TDecodeResult result(std::move(bitmap));
+  result.SetPartial(s.Err.SawEof || s.Info.output_scanline < s.Info.output_height);
+  return result;
 }

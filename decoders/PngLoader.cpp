@@ -1,6 +1,140 @@
-// Placeholder until the Png decoder is written.
+// PNG decoder on top of libpng (PNG specification, W3C, second edition).
+//
+// Every colour type and bit depth, palettes with tRNS, Adam7 interlace and 16-bit samples. libpng's
+// transforms turn each row into four bytes per pixel in the bitmap's own byte order, so rows are
+// decoded straight into the bitmap; only images with alpha need a second pass, to premultiply.
+// 16-bit samples are scaled to 8 bits with rounding (v * 255 / 65535), not truncated. gAMA, cHRM,
+// sRGB and iCCP are not applied: samples are shown as stored, as the other decoders do.
+//
+// libpng reports errors by long-jumping out of its calls, so the functions that hold a setjmp
+// frame keep no C++ objects of their own: everything lives in TPngState, owned by the caller.
+#include <png.h>
+
+#include <bit>
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
 #include "decoders/Decoders.h"
 
-TDecodeResult DecodePng(std::span<const uint8_t>) {
-  return TDecodeResult::Fail(TDecodeErrorKind::deUnsupported, "Png decoder not built yet");
+namespace {
+
+constexpr size_t SignatureSize = 8;
+
+struct TPngState {
+  std::span<const uint8_t> Data;
+  size_t Pos = 0;
+  bool RanOut = false;  // libpng asked for more bytes than the file has
+  char Message[160] = "";
+  png_structp Png = nullptr;
+  png_infop Info = nullptr;
+  bool HasAlpha = false;
+  TBitmap32 Bitmap;
+  std::vector<png_bytep> Rows;
+
+  TPngState() = default;
+  TPngState(const TPngState&) = delete;
+  TPngState& operator=(const TPngState&) = delete;
+  ~TPngState() {
+    if (Png) png_destroy_read_struct(&Png, Info ? &Info : nullptr, nullptr);
+  }
+};
+
+TPngState& StateOf(png_structp png) { return *static_cast<TPngState*>(png_get_io_ptr(png)); }
+
+void ReadData(png_structp png, png_bytep out, size_t length) {
+  TPngState& s = StateOf(png);
+  if (length > s.Data.size() - s.Pos) {
+    s.RanOut = true;
+    png_error(png, "file ends early");
+  }
+  std::memcpy(out, s.Data.data() + s.Pos, length);
+  s.Pos += length;
+}
+
+void OnError(png_structp png, png_const_charp message) {
+  auto* s = static_cast<TPngState*>(png_get_error_ptr(png));
+  std::snprintf(s->Message, sizeof s->Message, "%s", message ? message : "error");
+  png_longjmp(png, 1);
+}
+
+void OnWarning(png_structp, png_const_charp) {}  // never print
+
+TDecodeResult Failure(const TPngState& s) {
+  const TDecodeErrorKind kind = s.RanOut ? TDecodeErrorKind::deTruncated
+                                : std::strstr(s.Message, "memory") ? TDecodeErrorKind::deOutOfMemory
+                                                                   : TDecodeErrorKind::deCorrupt;
+  return TDecodeResult::Fail(kind, std::string("PNG: ") + s.Message);
+}
+
+// Reads the chunks before the image data and sets up the transforms to 32-bit pixels.
+bool ReadHeader(TPngState& s) {
+  if (setjmp(png_jmpbuf(s.Png))) return false;
+  png_set_read_fn(s.Png, &s, ReadData);
+  // Width and height are limited by the bitmap's pixel count instead of libpng's default
+  // 1,000,000 per side, which would refuse long but small strips.
+  png_set_user_limits(s.Png, PNG_UINT_31_MAX, PNG_UINT_31_MAX);
+  png_read_info(s.Png, s.Info);
+
+  const int colorType = png_get_color_type(s.Png, s.Info);
+  const int bitDepth = png_get_bit_depth(s.Png, s.Info);
+  const bool trns = png_get_valid(s.Png, s.Info, PNG_INFO_tRNS) != 0;
+  s.HasAlpha = (colorType & PNG_COLOR_MASK_ALPHA) != 0 || trns;
+
+  if (bitDepth == 16) png_set_scale_16(s.Png);
+  if (colorType == PNG_COLOR_TYPE_PALETTE) png_set_palette_to_rgb(s.Png);
+  if (colorType == PNG_COLOR_TYPE_GRAY && bitDepth < 8) png_set_expand_gray_1_2_4_to_8(s.Png);
+  if (trns) png_set_tRNS_to_alpha(s.Png);
+  if ((colorType & PNG_COLOR_MASK_COLOR) == 0) png_set_gray_to_rgb(s.Png);
+  // A 0xAARRGGBB word is B, G, R, A in memory on little-endian machines.
+  constexpr bool little = std::endian::native == std::endian::little;
+  if (little) png_set_bgr(s.Png);
+  else png_set_swap_alpha(s.Png);
+  if (!s.HasAlpha) png_set_filler(s.Png, 0xFF, little ? PNG_FILLER_AFTER : PNG_FILLER_BEFORE);
+  png_set_interlace_handling(s.Png);
+  png_read_update_info(s.Png, s.Info);
+  return true;
+}
+
+bool ReadImage(TPngState& s) {
+  if (setjmp(png_jmpbuf(s.Png))) return false;
+  png_read_image(s.Png, s.Rows.data());
+  return true;
+}
+
+void Premultiply(TBitmap32& bitmap) {
+  TColor32* p = bitmap.Bits();
+  for (size_t i = 0, n = size_t(bitmap.Width()) * size_t(bitmap.Height()); i < n; ++i) {
+    const TColor32 c = p[i];
+    if (AlphaOf(c) != 255) p[i] = PremultipliedColor32(AlphaOf(c), RedOf(c), GreenOf(c), BlueOf(c));
+  }
+}
+
+}  // namespace
+
+TDecodeResult DecodePng(std::span<const uint8_t> data) {
+  if (data.size() < SignatureSize || png_sig_cmp(data.data(), 0, SignatureSize) != 0)
+    return TDecodeResult::Fail(data.size() < SignatureSize ? TDecodeErrorKind::deTruncated : TDecodeErrorKind::deCorrupt,
+                               "PNG: no PNG signature");
+  TPngState s;
+  s.Data = data;
+  s.Png = png_create_read_struct(PNG_LIBPNG_VER_STRING, &s, OnError, OnWarning);
+  if (s.Png) s.Info = png_create_info_struct(s.Png);
+  if (!s.Png || !s.Info) return TDecodeResult::Fail(TDecodeErrorKind::deOutOfMemory, "PNG: out of memory");
+  if (!ReadHeader(s)) return Failure(s);
+
+  const int64_t width = png_get_image_width(s.Png, s.Info), height = png_get_image_height(s.Png, s.Info);
+  TDecodeError error;
+  if (!AllocateBitmap(s.Bitmap, width, height, error)) {
+    error.Message = "PNG: " + error.Message;
+    return error;
+  }
+  if (png_get_rowbytes(s.Png, s.Info) != s.Bitmap.Stride())
+    return TDecodeResult::Fail(TDecodeErrorKind::deUnsupported, "PNG: unexpected row layout after transforms");
+  s.Rows.resize(size_t(height));
+  for (int y = 0; y < s.Bitmap.Height(); ++y) s.Rows[size_t(y)] = reinterpret_cast<png_bytep>(s.Bitmap.ScanLine(y));
+  if (!ReadImage(s)) return Failure(s);
+  // The chunks after the image data (text, time) are not needed, so png_read_end is not called.
+  if (s.HasAlpha) Premultiply(s.Bitmap);
+  return TDecodeResult(std::move(s.Bitmap));
 }

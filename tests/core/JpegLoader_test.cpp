@@ -1,0 +1,219 @@
+// JPEG decoding: every sampling, coding and colour variant against an independent decode, the
+// picture a truncated file still gives, and files the decoder must refuse.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <filesystem>
+
+#include "decoders/Decoders.h"
+#include "imageview/ZmGraphicExTypes.h"
+#include "tests/support/ImageCheck.h"
+#include "tests/support/TestSupport.h"
+
+namespace {
+
+std::string Sample(const std::string& name) {
+  return (std::filesystem::path(__FILE__).parent_path().parent_path() / "data/jpeg" / name).string();
+}
+
+// Made by tests/data/make-decoder-samples.sh from one 61x47 picture; the digest is that of the
+// reference tool's decode (tests/support/refdigest.py). Equal digests in the first block are
+// expected: baseline, progressive, arithmetic and restart-marker files carry the same
+// coefficients, so every decode path must give the same pixels.
+struct TSample {
+  const char* File;
+  int Width, Height;
+  const char* Digest;
+  const char* Tool;
+};
+constexpr TSample Samples[] = {
+    {"ycc420-baseline.jpg", 61, 47, "a6f58d562d835987", "ImageMagick"},
+    {"ycc420-progressive.jpg", 61, 47, "a6f58d562d835987", "ImageMagick"},
+    {"ycc420-arithmetic.jpg", 61, 47, "a6f58d562d835987", "ImageMagick"},
+    {"ycc420-progressive-arithmetic.jpg", 61, 47, "a6f58d562d835987", "ImageMagick"},
+    {"ycc420-restart.jpg", 61, 47, "a6f58d562d835987", "ImageMagick"},
+    {"ycc444-baseline.jpg", 61, 47, "ec7018a0117482e9", "ImageMagick"},
+    {"ycc422-baseline.jpg", 61, 47, "8411c1b2b5a48ab2", "ImageMagick"},
+    {"ycc440-baseline.jpg", 61, 47, "d4d42a7765db5c3f", "ImageMagick"},
+    {"ycc411-baseline.jpg", 61, 47, "496fd12a0340415e", "ImageMagick"},
+    {"grey-baseline.jpg", 61, 47, "1dcb560806cd82ac", "ImageMagick"},
+    {"grey-progressive.jpg", 61, 47, "1dcb560806cd82ac", "ImageMagick"},
+    {"rgb-baseline.jpg", 61, 47, "5f1d112c8466989c", "ImageMagick"},
+    {"cmyk-adobe.jpg", 61, 47, "b00abc152473f739", "ImageMagick"},
+    {"ycck-adobe.jpg", 61, 47, "33a7a91eedccf0ff", "ImageMagick"},
+};
+
+// Offset just past the first SOS header: from there on the file is entropy-coded data.
+size_t FirstScanData(const std::vector<uint8_t>& jpeg) {
+  for (size_t i = 2; i + 4 <= jpeg.size(); ++i)
+    if (jpeg[i] == 0xFF && jpeg[i + 1] == 0xDA) return i + 2 + (size_t(jpeg[i + 2]) << 8 | jpeg[i + 3]);
+  return jpeg.size();
+}
+
+size_t FindMarker(const std::vector<uint8_t>& jpeg, uint8_t marker, bool last = false) {
+  size_t found = jpeg.size();
+  for (size_t i = 0; i + 1 < jpeg.size(); ++i) {
+    if (jpeg[i] == 0xFF && jpeg[i + 1] == marker) {
+      found = i;
+      if (!last) break;
+    }
+  }
+  return found;
+}
+
+// Sets the frame size in the SOF segment at `sof`.
+void SetFrameSize(std::vector<uint8_t>& jpeg, size_t sof, int width, int height) {
+  jpeg[sof + 5] = uint8_t(height >> 8), jpeg[sof + 6] = uint8_t(height);
+  jpeg[sof + 7] = uint8_t(width >> 8), jpeg[sof + 8] = uint8_t(width);
+}
+
+}  // namespace
+
+TEST(JpegLoader, EverySampleMatchesItsReferenceDecode) {
+  for (const TSample& s : Samples) {
+    SCOPED_TRACE(std::string(s.File) + " (reference: " + s.Tool + ")");
+    TDecodeResult r = DecodeJpeg(ReadBytes(Sample(s.File)));
+    ASSERT_TRUE(r.Ok()) << r.Error().Message;
+    EXPECT_FALSE(r.Partial());
+    EXPECT_EQ(r.Bitmap().Width(), s.Width);
+    EXPECT_EQ(r.Bitmap().Height(), s.Height);
+    EXPECT_EQ(DigestText(PixelDigest(r.Bitmap())), s.Digest);
+  }
+}
+
+// Without an Adobe marker the samples mean ink as stored (0 = none); Adobe files store them
+// inverted, which the digests above cover.
+TEST(JpegLoader, CmykWithoutAdobeMarkerIsReadAsPlainInk) {
+  TDecodeResult r = DecodeJpeg(ReadBytes(Sample("cmyk-plain-patches.jpg")));
+  ASSERT_TRUE(r.Ok()) << r.Error().Message;
+  ASSERT_EQ(r.Bitmap().Width(), 64);
+  const struct {
+    int X;
+    TColor32 Expected;
+  } patches[] = {{8, Color32(255, 255, 255, 255)},
+                 {24, Color32(255, 0, 255, 255)},
+                 {40, Color32(255, 255, 0, 255)},
+                 {56, Color32(255, 0, 0, 0)}};
+  for (const auto& p : patches) {
+    const TColor32 c = r.Bitmap().Pixel(p.X, 8);
+    SCOPED_TRACE("patch at x=" + std::to_string(p.X));
+    EXPECT_EQ(AlphaOf(c), 255);
+    EXPECT_NEAR(RedOf(c), RedOf(p.Expected), 3);
+    EXPECT_NEAR(GreenOf(c), GreenOf(p.Expected), 3);
+    EXPECT_NEAR(BlueOf(c), BlueOf(p.Expected), 3);
+  }
+}
+
+// A file cut inside its entropy-coded data still shows what it had, marked Partial, at the
+// full size; a file cut before its first scan has no picture at all. A progressive file cut
+// inside the header of a later scan is a libjpeg error, reported as truncation.
+TEST(JpegLoader, TruncatedFilesGiveThePartTheyHaveOrFail) {
+  const struct {
+    const char* Name;
+    bool SingleScan;
+  } files[] = {{"ycc420-baseline.jpg", true}, {"ycc420-arithmetic.jpg", true}, {"cmyk-adobe.jpg", true},
+               {"ycc420-restart.jpg", true},  {"ycc420-progressive.jpg", false}, {"grey-progressive.jpg", false}};
+  for (const auto& f : files) {
+    const std::vector<uint8_t> whole = ReadBytes(Sample(f.Name));
+    const size_t scanData = FirstScanData(whole), firstScan = FindMarker(whole, 0xDA);
+    ASSERT_LT(scanData, whole.size()) << f.Name;
+    std::vector<size_t> cuts = {0, 1, 2, 3, 4, 20, firstScan, scanData, scanData + 1};
+    for (int i = 1; i < 16; ++i) cuts.push_back(whole.size() * size_t(i) / 16);
+    for (size_t cut : cuts) {
+      SCOPED_TRACE(std::string(f.Name) + " cut at " + std::to_string(cut) + " of " + std::to_string(whole.size()));
+      const std::vector<uint8_t> part(whole.begin(), whole.begin() + std::ptrdiff_t(cut));
+      TDecodeResult r = DecodeJpeg(part);
+      if (cut <= firstScan) {
+        EXPECT_FALSE(r.Ok());
+      } else if (r.Ok()) {
+        EXPECT_TRUE(r.Partial());
+        EXPECT_EQ(r.Bitmap().Width(), 61);
+        EXPECT_EQ(r.Bitmap().Height(), 47);
+      } else {
+        EXPECT_FALSE(f.SingleScan && cut >= scanData) << r.Error().Message;
+        EXPECT_EQ(r.Error().Kind, TDecodeErrorKind::deTruncated) << r.Error().Message;
+      }
+    }
+  }
+}
+
+TEST(JpegLoader, DamagedEntropyDataStillGivesThePicture) {
+  std::vector<uint8_t> jpeg = ReadBytes(Sample("ycc420-baseline.jpg"));
+  const size_t from = FirstScanData(jpeg), to = FindMarker(jpeg, 0xD9, true);
+  for (size_t i = from + 40; i < to; i += 97) jpeg[i] = uint8_t(jpeg[i] ^ 0x5A);
+  TDecodeResult r = DecodeJpeg(jpeg);
+  ASSERT_TRUE(r.Ok()) << r.Error().Message;
+  EXPECT_EQ(r.Bitmap().Width(), 61);
+  EXPECT_FALSE(r.Partial());
+}
+
+TEST(JpegLoader, RefusesFilesItCannotOrMustNotDecode) {
+  const std::vector<uint8_t> baseline = ReadBytes(Sample("ycc420-baseline.jpg"));
+  const std::vector<uint8_t> progressive = ReadBytes(Sample("ycc420-progressive.jpg"));
+  const size_t sof0 = FindMarker(baseline, 0xC0), sof2 = FindMarker(progressive, 0xC2);
+  ASSERT_LT(sof0, baseline.size());
+  ASSERT_LT(sof2, progressive.size());
+
+  auto patched = [](std::vector<uint8_t> bytes, auto&& edit) {
+    edit(bytes);
+    return bytes;
+  };
+  const struct {
+    const char* What;
+    std::vector<uint8_t> Bytes;
+    TDecodeErrorKind Kind;
+  } cases[] = {
+      {"empty", {}, TDecodeErrorKind::deTruncated},
+      {"not a JPEG", {'G', 'I', 'F', '8', '9', 'a', 0, 0}, TDecodeErrorKind::deCorrupt},
+      {"start marker only", {0xFF, 0xD8, 0xFF, 0xD9}, TDecodeErrorKind::deCorrupt},
+      {"tables only", patched(baseline, [&](auto& b) { b.resize(sof0); b.insert(b.end(), {0xFF, 0xD9}); }),
+       TDecodeErrorKind::deCorrupt},
+      {"65000 x 65000 pixels",
+       patched(baseline, [&](auto& b) { SetFrameSize(b, sof0, 65000, 65000); }), TDecodeErrorKind::deTooLarge},
+      // 2^28 pixels is allowed for the bitmap, but a progressive file also needs its coefficients.
+      {"progressive 16384 x 16384",
+       patched(progressive, [&](auto& b) { SetFrameSize(b, sof2, 16384, 16384); }), TDecodeErrorKind::deTooLarge},
+      {"12-bit samples", patched(baseline, [&](auto& b) { b[sof0 + 4] = 12; }), TDecodeErrorKind::deUnsupported},
+      {"lossless process", patched(baseline, [&](auto& b) { b[sof0 + 1] = 0xC3; }), TDecodeErrorKind::deUnsupported},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.What);
+    const auto start = std::chrono::steady_clock::now();
+    TDecodeResult r = DecodeJpeg(c.Bytes);
+    ASSERT_FALSE(r.Ok());
+    EXPECT_EQ(r.Error().Kind, c.Kind) << r.Error().Message;
+    // Refused from the header, before any pixel memory is touched.
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
+  }
+}
+
+// Each scan makes libjpeg walk the image's blocks again, so a small file of endless scan
+// headers would keep the decoder busy for minutes on a large frame.
+TEST(JpegLoader, StopsAtAbsurdNumbersOfScans) {
+  const std::vector<uint8_t> jpeg = ReadBytes(Sample("ycc420-progressive.jpg"));
+  const size_t lastScan = FindMarker(jpeg, 0xDA, true), end = FindMarker(jpeg, 0xD9, true);
+  ASSERT_LT(lastScan, end);
+  std::vector<uint8_t> many(jpeg.begin(), jpeg.begin() + std::ptrdiff_t(end));
+  for (int i = 0; i < 1200; ++i) many.insert(many.end(), jpeg.begin() + std::ptrdiff_t(lastScan), jpeg.begin() + std::ptrdiff_t(end));
+  many.insert(many.end(), {0xFF, 0xD9});
+  TDecodeResult r = DecodeJpeg(many);
+  ASSERT_FALSE(r.Ok());
+  EXPECT_EQ(r.Error().Kind, TDecodeErrorKind::deTooLarge);
+
+  // A few repeated scans are only odd, not hostile.
+  std::vector<uint8_t> few(jpeg.begin(), jpeg.begin() + std::ptrdiff_t(end));
+  for (int i = 0; i < 20; ++i) few.insert(few.end(), jpeg.begin() + std::ptrdiff_t(lastScan), jpeg.begin() + std::ptrdiff_t(end));
+  few.insert(few.end(), {0xFF, 0xD9});
+  EXPECT_TRUE(DecodeJpeg(few).Ok());
+}
+
+TEST(JpegLoader, UpperCaseExtensionLoadsThroughTheJpegClass) {
+  EXPECT_EQ(FindGraphicClass(PictureExtension("/photos/PHOTO.JPG")), &GraphicClasses::TJPEGImage);
+  TTempDir dir;
+  const std::string path = dir.Path() + "PHOTO.JPG";
+  WriteBytes(path, ReadBytes(Sample("ycc420-progressive.jpg")));
+  TDecodeResult r = LoadPicture(path);
+  ASSERT_TRUE(r.Ok()) << r.Error().Message;
+  EXPECT_EQ(DigestText(PixelDigest(r.Bitmap())), Samples[0].Digest);
+}
