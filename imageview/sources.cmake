@@ -2,3 +2,7 @@
 target_sources(kirvane_core PRIVATE imageview/ZmGraphicExTypes.cpp)
 target_sources(kirvane_core PRIVATE imageview/ZmGraphicExItemList.cpp)
 target_sources(kirvane_core PRIVATE imageview/ImgViewGeometry.cpp)
+target_sources(kirvane_core PRIVATE imageview/ViewRender.cpp)
+if(NOT KV_CORE_ONLY)
+  target_sources(kirvane_ui PRIVATE imageview/ImgView32.cpp)
+endif()
