@@ -12,6 +12,8 @@
 #include <cstring>
 #include <stdexcept>
 
+#include "platform/HugePages.h"
+
 TFileTime FileTimeFromUnix(int64_t seconds, uint32_t nanoseconds) {
   const int64_t units = seconds * 10000000 + int64_t(nanoseconds / 100);
   // Times before 1601 cannot be written as file times; clamp them to the start.
@@ -142,24 +144,29 @@ bool ReadFileBytes(const std::string& path, uint64_t maxBytes, std::vector<uint8
   }
   // The size is only a hint: the file may change while it is read.
   try {
+    out.reserve(size_t(st.st_size));
+    AdviseHugePages(out.data(), out.capacity());
     out.resize(size_t(st.st_size));
     size_t got = 0;
     for (;;) {
       if (got == out.size()) {
-        if (out.size() >= maxBytes) {
-          uint8_t probe;
-          const ssize_t n = read(fd, &probe, 1);
-          if (n == 0) break;
-          if (n > 0) {
-            error = path + ": file too large";
-            close(fd);
-            out.clear();
-            return false;
-          }
+        // The expected end: look for more before growing, which would copy the whole buffer.
+        uint8_t probe;
+        const ssize_t n = read(fd, &probe, 1);
+        if (n == 0) break;
+        if (n < 0) {
           if (errno == EINTR) continue;
           throw std::runtime_error(std::strerror(errno));
         }
+        if (out.size() >= maxBytes) {
+          error = path + ": file too large";
+          close(fd);
+          out.clear();
+          return false;
+        }
         out.resize(std::min<uint64_t>(maxBytes, std::max<size_t>(out.size() * 2, 65536)));
+        out[got++] = probe;
+        continue;
       }
       const ssize_t n = read(fd, out.data() + got, out.size() - got);
       if (n == 0) break;
