@@ -130,6 +130,11 @@ TDecodeResult DecodePcx(std::span<const uint8_t> data) {
     }
   }
   if (pixelData.empty()) return Fail(TDecodeErrorKind::deTruncated, "no pixel data");
+  const uint64_t imageBytes = uint64_t(height) * planes * h.BytesPerLine;
+  if (!TBitmap32::IsAcceptableSize(width, height))
+    return Fail(TDecodeErrorKind::deTooLarge, std::to_string(width) + "x" + std::to_string(height) + " exceeds 2^28 pixels");
+  if (!PlausibleDataSize(pixelData.size(), h.Encoding == 1 ? MinimumRunBytes(imageBytes, 1, 63, 1) : imageBytes))
+    return Fail(TDecodeErrorKind::deTruncated, "file far too short for its pixels");
 
   TDecodeError error;
   TBitmap32 bitmap;

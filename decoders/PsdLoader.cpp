@@ -96,11 +96,18 @@ class TChannelRows {
       return Refuse(error, TDecodeErrorKind::deUnsupported, "ZIP-compressed composite image");
     if (Compression_ > 3) return Refuse(error, TDecodeErrorKind::deCorrupt, "compression " + std::to_string(Compression_));
     Start_ = r.Pos();
-    if (Compression_ == 0) return true;
+    const uint64_t usedRows = uint64_t(used) * H_.Height;
+    if (Compression_ == 0) {
+      if (!PlausibleDataSize(r.Remaining(), usedRows * H_.RowBytes()))
+        return Refuse(error, TDecodeErrorKind::deTruncated, "file far too short for its pixels");
+      return true;
+    }
     const size_t countBytes = H_.Psb() ? 4 : 2;
     const uint64_t rows = uint64_t(H_.Channels) * H_.Height;
     if (rows * countBytes > r.Remaining())
       return Refuse(error, TDecodeErrorKind::deTruncated, "row byte counts run past the end of the file");
+    if (!PlausibleDataSize(r.Remaining() - rows * countBytes, usedRows * MinimumRunBytes(H_.RowBytes(), 1, 128, 1)))
+      return Refuse(error, TDecodeErrorKind::deTruncated, "file far too short for its pixels");
     uint64_t offset = Start_ + rows * countBytes;
     RowOffsets_.resize(size_t(used) * H_.Height + 1);
     for (size_t i = 0; i < RowOffsets_.size(); ++i) {
@@ -194,8 +201,8 @@ TDecodeResult DecodePsd(std::span<const uint8_t> data) {
   if (h.Channels < 1 || h.Channels > MaxChannels)
     return Fail(TDecodeErrorKind::deCorrupt, std::to_string(h.Channels) + " channels");
   if (h.Width == 0 || h.Height == 0) return Fail(TDecodeErrorKind::deCorrupt, "image has no pixels");
-  if (h.Width > MaxSide || h.Height > MaxSide)
-    return Fail(TDecodeErrorKind::deTooLarge, std::to_string(h.Width) + "x" + std::to_string(h.Height));
+  if (h.Width > MaxSide || h.Height > MaxSide || !TBitmap32::IsAcceptableSize(h.Width, h.Height))
+    return Fail(TDecodeErrorKind::deTooLarge, std::to_string(h.Width) + "x" + std::to_string(h.Height) + " is too large");
 
   const uint16_t mode = h.Mode;
   const bool knownMode = mode == pmBitmap || mode == pmGrayscale || mode == pmIndexed || mode == pmRgb ||

@@ -153,6 +153,14 @@ TDecodeResult DecodeTga(std::span<const uint8_t> data) {
   }
   if (r.Failed()) return Fail(TDecodeErrorKind::deTruncated, "image ID runs past the end of the file");
   if (r.AtEnd()) return Fail(TDecodeErrorKind::deTruncated, "no pixel data");
+  const size_t pixelBytes = (bits + 7) / 8;
+  const uint64_t pixelCount = uint64_t(h.Width) * h.Height;
+  const uint64_t minimum = h.Compressed() ? MinimumRunBytes(pixelCount, unsigned(pixelBytes), 128, 1)
+                                          : pixelCount * pixelBytes;
+  if (!TBitmap32::IsAcceptableSize(h.Width, h.Height))
+    return Fail(TDecodeErrorKind::deTooLarge, std::to_string(h.Width) + "x" + std::to_string(h.Height) + " exceeds 2^28 pixels");
+  if (!PlausibleDataSize(r.Remaining(), minimum))
+    return Fail(TDecodeErrorKind::deTruncated, "file far too short for its pixels");
 
   TDecodeError error;
   TBitmap32 bitmap;
@@ -160,7 +168,6 @@ TDecodeResult DecodeTga(std::span<const uint8_t> data) {
 
   // Image data (field 8): pixels run left to right, rows bottom to top unless the descriptor's
   // bits 4 and 5 say otherwise. Packets may cross rows, so the stream is read as one.
-  const size_t pixelBytes = (bits + 7) / 8;
   TPixelPacketReader pixels(data.subspan(r.Pos()), pixelBytes, h.Compressed());
   const int w = h.Width, ht = h.Height;
   bool complete = true;

@@ -204,6 +204,7 @@ TEST(PcxLoader, MalformedHeadersFail) {
       {"no planes", with([](TPcx& p) { p.Planes = 0; }), TDecodeErrorKind::deUnsupported},
       {"line too short", with([](TPcx& p) { p.Width = 9, p.BytesPerLine = 8; }), TDecodeErrorKind::deCorrupt},
       {"no pixel data", Pcx(TPcx(), {}), TDecodeErrorKind::deTruncated},
+      {"tiny file, huge picture", with([](TPcx& p) { p.Width = 16000, p.Height = 16000; }), TDecodeErrorKind::deTruncated},
   };
   for (const TCase& c : cases) {
     SCOPED_TRACE(c.Name);

@@ -312,6 +312,7 @@ TEST(PsdLoader, MalformedHeadersFail) {
          return Psd(p);
        }(),
        TDecodeErrorKind::deTruncated},
+      {"tiny file, huge picture", with([](TPsd& p) { p.Width = 16000, p.Height = 16000; }), TDecodeErrorKind::deTruncated},
       {"no image data section", [&] { auto v = with([](TPsd&) {}); v.resize(38); return v; }(),
        TDecodeErrorKind::deTruncated},
   };

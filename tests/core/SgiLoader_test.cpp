@@ -161,6 +161,8 @@ TEST(SgiLoader, MalformedHeadersFail) {
       {"indexed colour map", withByte(107, 2), TDecodeErrorKind::deUnsupported},
       {"tables past the end", SgiHeader(1, 1, 3, 10, 100, 4).B, TDecodeErrorKind::deTruncated},
       {"no pixel data", SgiHeader(0, 1, 2, 1, 1, 1).B, TDecodeErrorKind::deTruncated},
+      {"tiny file, huge picture", [] { TBytes b = SgiHeader(0, 1, 3, 16000, 16000, 3); b.U8(0); return b.B; }(),
+       TDecodeErrorKind::deTruncated},
       {"too large", [] { TBytes b = SgiHeader(0, 1, 3, 65535, 65535, 1); b.U8(0); return b.B; }(),
        TDecodeErrorKind::deTooLarge},
   };

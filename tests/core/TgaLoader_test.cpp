@@ -217,6 +217,9 @@ TEST(TgaLoader, MalformedHeadersFail) {
       {"zero height", Tga(3, 8, 0, 1, 0, {1}), TDecodeErrorKind::deCorrupt},
       {"no pixels", Tga(3, 8, 0, 1, 1, {}), TDecodeErrorKind::deTruncated},
       {"too large", Tga(3, 8, 0, 65535, 65535, {1}), TDecodeErrorKind::deTooLarge},
+      // A few bytes must not make the decoder build a picture of hundreds of megabytes.
+      {"tiny file, huge picture", Tga(2, 24, 0, 8960, 9984, {1, 2, 3, 4, 5, 6}), TDecodeErrorKind::deTruncated},
+      {"tiny RLE file, huge picture", Tga(10, 24, 0, 16000, 16000, {0xFF, 1, 2, 3}), TDecodeErrorKind::deTruncated},
   };
   for (const TCase& c : cases) {
     SCOPED_TRACE(c.Name);
