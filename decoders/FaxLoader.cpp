@@ -78,15 +78,18 @@ uint32_t CountLines(std::span<const uint8_t> data, const TFaxLayout& layout) {
   return started ? lines + (segmentHasData ? 1 : 0) : 0;
 }
 
-// A little-endian TIFF of one strip holding the whole stream, for libtiff's fax decoder.
-std::vector<uint8_t> WrapInTiff(std::span<const uint8_t> data, const TFaxLayout& layout, uint32_t lines) {
+// The stream goes into a buffer behind room for a TIFF header and directory, copied once;
+// WriteDirectory then describes it under each layout tried.
+constexpr uint32_t EntryCount = 11;
+constexpr uint32_t DataOffset = 8 + 2 + EntryCount * 12 + 4;
+
+// A little-endian TIFF header and directory for one strip holding the whole stream.
+void WriteDirectory(std::vector<uint8_t>& tiff, const TFaxLayout& layout, uint32_t lines) {
   struct TEntry {
     uint16_t Tag, Type;
     uint32_t Value;
   };
   constexpr uint16_t Short = 3, Long = 4;
-  constexpr uint32_t EntryCount = 11;
-  constexpr uint32_t DataOffset = 8 + 2 + EntryCount * 12 + 4;
   const TEntry entries[EntryCount] = {
       {TIFFTAG_IMAGEWIDTH, Long, layout.Width},
       {TIFFTAG_IMAGELENGTH, Long, lines},
@@ -97,10 +100,9 @@ std::vector<uint8_t> WrapInTiff(std::span<const uint8_t> data, const TFaxLayout&
       {TIFFTAG_STRIPOFFSETS, Long, DataOffset},
       {TIFFTAG_SAMPLESPERPIXEL, Short, 1},
       {TIFFTAG_ROWSPERSTRIP, Long, lines},
-      {TIFFTAG_STRIPBYTECOUNTS, Long, uint32_t(data.size())},
+      {TIFFTAG_STRIPBYTECOUNTS, Long, uint32_t(tiff.size() - DataOffset)},
       {TIFFTAG_GROUP3OPTIONS, Long, uint32_t(layout.TwoD ? GROUP3OPT_2DENCODING : 0)},
   };
-  std::vector<uint8_t> tiff(DataOffset + data.size());
   size_t at = 0;
   auto put16 = [&](uint32_t v) {
     tiff[at++] = uint8_t(v);
@@ -121,8 +123,6 @@ std::vector<uint8_t> WrapInTiff(std::span<const uint8_t> data, const TFaxLayout&
     put32(e.Value);  // a SHORT sits in the first two bytes of the value field (little-endian)
   }
   put32(0);  // no next directory
-  if (!data.empty()) std::memcpy(tiff.data() + at, data.data(), data.size());
-  return tiff;
 }
 
 // Decodes up to `maxLines` lines into `bits` (one packed row per line, 1 = black) when `bits`
@@ -157,6 +157,9 @@ TDecodeResult DecodeRawFax(std::span<const uint8_t> data) {
   if (data.size() > MaxRawFaxBytes)
     return TDecodeResult::Fail(TDecodeErrorKind::deTooLarge, "raw fax stream larger than 64 MiB");
 
+  std::vector<uint8_t> tiff(DataOffset + data.size());
+  std::memcpy(tiff.data() + DataOffset, data.data(), data.size());
+
   // Try every layout on the first lines; the first best stays (MSB first, 1-D, 1728 wide).
   TFaxLayout best;
   uint32_t bestLines = 0, bestScore = 0;
@@ -168,8 +171,8 @@ TDecodeResult DecodeRawFax(std::span<const uint8_t> data) {
       for (uint32_t width : PageWidths) {
         layout.Width = width;
         size_t rowBytes = 0;
-        const uint32_t score =
-            DecodeLines(WrapInTiff(data, layout, lines), std::min(lines, TrialLines), true, nullptr, rowBytes);
+        WriteDirectory(tiff, layout, lines);
+        const uint32_t score = DecodeLines(tiff, std::min(lines, TrialLines), true, nullptr, rowBytes);
         if (score > bestScore) best = layout, bestLines = lines, bestScore = score;
       }
     }
@@ -182,7 +185,8 @@ TDecodeResult DecodeRawFax(std::span<const uint8_t> data) {
     return TDecodeResult::Fail(TDecodeErrorKind::deTooLarge, "fax page exceeds 2^28 pixels");
   std::vector<uint8_t> bits;
   size_t rowBytes = 0;
-  const uint32_t decoded = DecodeLines(WrapInTiff(data, best, bestLines), bestLines, false, &bits, rowBytes);
+  WriteDirectory(tiff, best, bestLines);
+  const uint32_t decoded = DecodeLines(tiff, bestLines, false, &bits, rowBytes);
   if (decoded == 0) return notFax();
   if (!AllocateBitmap(bitmap, best.Width, decoded, error)) {
     error.Message = "fax: " + error.Message;

@@ -4,8 +4,8 @@
 // Baseline, extended, progressive and arithmetic-coded files, greyscale, YCbCr/RGB and
 // CMYK/YCCK. libjpeg reports fatal errors through error_exit, which must not return: ours
 // long-jumps back into the decoder, which turns the error into a failure. Warnings (corrupt or
-// missing entropy data) do not stop the decoder; when the data ends early libjpeg pads it and
-// the picture is returned with Partial() set, as far as the file had it.
+// missing entropy data) do not stop the decoder; when the data ends early the picture is returned
+// with Partial() set, as far as the file had it.
 //
 // libjpeg runs inside setjmp frames, so no C++ object with a destructor lives in those frames:
 // the bitmap and the row table are created outside and passed in.
@@ -178,21 +178,23 @@ bool DecodeRows(TJpegSession& s, TBitmap32& bitmap, JSAMPROW* rows) {
   jpeg_start_decompress(&s.Info);
   const int width = bitmap.Width(), height = bitmap.Height();
   if (int(s.Info.output_width) != width || int(s.Info.output_height) != height) ERREXIT(&s.Info, JERR_BAD_STATE);
-  if (!s.Cmyk) {
-    if (s.Info.output_components != 4) ERREXIT(&s.Info, JERR_BAD_STATE);
-    // libjpeg writes straight into the bitmap: one pointer per row, as many rows per call as
-    // it likes (several for upsampled chroma).
-    while (s.Info.output_scanline < s.Info.output_height) {
-      const JDIMENSION row = s.Info.output_scanline;
-      if (jpeg_read_scanlines(&s.Info, rows + row, s.Info.output_height - row) == 0) break;
-    }
-    return true;
-  }
   if (s.Info.output_components != 4) ERREXIT(&s.Info, JERR_BAD_STATE);
-  JSAMPARRAY buffer =
-      (*s.Info.mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(&s.Info), JPOOL_IMAGE, JDIMENSION(width) * 4, 1);
-  while (s.Info.output_scanline < s.Info.output_height) {
+  // A single-scan file is decoded as it is read: once its data has run out, every further row
+  // would come from padding, so decoding stops and those rows stay transparent. (A progressive
+  // file has read all it has by now and gives its whole picture, coarser where data is missing;
+  // a tiny file claiming 2^28 pixels would otherwise cost seconds of decoding nothing.)
+  const bool sequential = !jpeg_has_multiple_scans(&s.Info);
+  JSAMPARRAY buffer = s.Cmyk ? (*s.Info.mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(&s.Info), JPOOL_IMAGE,
+                                                          JDIMENSION(width) * 4, 1)
+                             : nullptr;
+  while (s.Info.output_scanline < s.Info.output_height && !(sequential && s.Err.SawEof)) {
     const JDIMENSION row = s.Info.output_scanline;
+    if (!s.Cmyk) {
+      // libjpeg writes straight into the bitmap: one pointer per row, as many rows per call as
+      // it likes (several for upsampled chroma).
+      if (jpeg_read_scanlines(&s.Info, rows + row, s.Info.output_height - row) == 0) break;
+      continue;
+    }
     if (jpeg_read_scanlines(&s.Info, buffer, 1) != 1) break;
     TColor32* out = bitmap.ScanLine(int(row));
     const JSAMPLE* in = buffer[0];

@@ -2,8 +2,9 @@
 //
 // Loads FILE through LoadPicture, the load path of the slideshow and the preview, and prints
 // "WIDTHxHEIGHT" on stdout. With -o the bitmap is written as an 8-bit RGBA PNG (colours
-// un-premultiplied). A file that cannot be shown gets the view's own message on stderr and exit
-// status 1; bad arguments exit with 2.
+// un-premultiplied). A file that ends early is still shown, with a note on stderr. A file that
+// cannot be shown gets the view's own message on stderr and exit status 1; bad arguments exit
+// with 2.
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -53,6 +54,7 @@ int RunDecode(int argc, char** argv) {
     return 1;
   }
   const TBitmap32& bitmap = result.Bitmap();
+  if (result.Partial()) std::fprintf(stderr, "kirvane-cli decode: %s ends early; decoded as far as it goes\n", file.c_str());
   if (haveOut) {
     std::string error;
     if (!WritePng(bitmap, out, &error)) {

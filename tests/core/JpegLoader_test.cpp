@@ -138,6 +138,20 @@ TEST(JpegLoader, TruncatedFilesGiveThePartTheyHaveOrFail) {
   }
 }
 
+// A baseline file cut in half: the top is there, the rows it never reached are transparent.
+TEST(JpegLoader, RowsBeyondTheEndOfABaselineFileAreTransparent) {
+  const std::vector<uint8_t> whole = ReadBytes(Sample("ycc444-baseline.jpg"));
+  const size_t scanData = FirstScanData(whole);
+  const std::vector<uint8_t> part(whole.begin(), whole.begin() + std::ptrdiff_t(scanData + (whole.size() - scanData) / 2));
+  TDecodeResult r = DecodeJpeg(part), full = DecodeJpeg(whole);
+  ASSERT_TRUE(r.Ok() && full.Ok());
+  EXPECT_TRUE(r.Partial());
+  for (int x = 0; x < 61; ++x) {
+    EXPECT_EQ(r.Bitmap().Pixel(x, 0), full.Bitmap().Pixel(x, 0));
+    EXPECT_EQ(r.Bitmap().Pixel(x, 46), Color32(0, 0, 0, 0));
+  }
+}
+
 TEST(JpegLoader, DamagedEntropyDataStillGivesThePicture) {
   std::vector<uint8_t> jpeg = ReadBytes(Sample("ycc420-baseline.jpg"));
   const size_t from = FirstScanData(jpeg), to = FindMarker(jpeg, 0xD9, true);
