@@ -172,10 +172,18 @@ inline TColor32 CmykPixel(const JSAMPLE* p, bool inverted) {
   return Color32(255, mul(c), mul(m), mul(y));
 }
 
+// Starts the decompressor: checks the tables and, for a progressive or multi-scan file, reads
+// every scan. Done before the bitmap is allocated, so damaged files fail without it. Returns
+// false on a libjpeg error.
+bool StartDecompress(TJpegSession& s) {
+  if (setjmp(s.Err.Jump)) return false;
+  jpeg_start_decompress(&s.Info);
+  return true;
+}
+
 // Decodes every row into the bitmap. Returns false on a libjpeg error.
 bool DecodeRows(TJpegSession& s, TBitmap32& bitmap, JSAMPROW* rows) {
   if (setjmp(s.Err.Jump)) return false;
-  jpeg_start_decompress(&s.Info);
   const int width = bitmap.Width(), height = bitmap.Height();
   if (int(s.Info.output_width) != width || int(s.Info.output_height) != height) ERREXIT(&s.Info, JERR_BAD_STATE);
   if (s.Info.output_components != 4) ERREXIT(&s.Info, JERR_BAD_STATE);
@@ -213,9 +221,12 @@ TDecodeResult DecodeJpeg(std::span<const uint8_t> data) {
   if (!ReadHeader(s, data)) return Failure(s);
 
   const int64_t width = s.Info.output_width, height = s.Info.output_height;
+  if (!TBitmap32::IsAcceptableSize(width, height))
+    return TDecodeResult::Fail(TDecodeErrorKind::deTooLarge, "JPEG: image of " + std::to_string(width) + "x" +
+                                                                 std::to_string(height) + " exceeds 2^28 pixels");
   const uint64_t bitmapBytes = uint64_t(width) * uint64_t(height) * 4;
   // Progressive and multi-scan files keep every coefficient until the last scan; refuse them
-  // before the bitmap is allocated when the two cannot fit together.
+  // before anything is allocated when those and the bitmap cannot fit together.
   const bool buffered = s.Info.progressive_mode || s.Info.comps_in_scan < s.Info.num_components;
   uint64_t coefficientBytes = 0;
   for (int i = 0; buffered && i < s.Info.num_components; ++i) {
@@ -223,15 +234,8 @@ TDecodeResult DecodeJpeg(std::span<const uint8_t> data) {
     const uint64_t h = std::max(c.h_samp_factor, 1), v = std::max(c.v_samp_factor, 1);
     coefficientBytes += (c.width_in_blocks + h - 1) / h * h * ((c.height_in_blocks + v - 1) / v * v) * DCTSIZE2 * 2;
   }
-  if (TBitmap32::IsAcceptableSize(width, height) && bitmapBytes + coefficientBytes > MemoryBudget)
+  if (bitmapBytes + coefficientBytes > MemoryBudget)
     return TDecodeResult::Fail(TDecodeErrorKind::deTooLarge, "JPEG: image and coefficient buffers exceed the memory budget");
-
-  TBitmap32 bitmap;
-  TDecodeError error;
-  if (!AllocateBitmap(bitmap, width, height, error)) {
-    error.Message = "JPEG: " + error.Message;
-    return error;
-  }
   const uint64_t libraryMemory = std::max(MinLibraryMemory, MemoryBudget > bitmapBytes ? MemoryBudget - bitmapBytes : 0);
   s.Info.mem->max_memory_to_use = long(std::min<uint64_t>(libraryMemory, uint64_t(LONG_MAX)));
 
@@ -240,6 +244,13 @@ TDecodeResult DecodeJpeg(std::span<const uint8_t> data) {
     blocks += uint64_t(s.Info.comp_info[i].width_in_blocks) * s.Info.comp_info[i].height_in_blocks;
   s.Progress.MaxVisits = std::max(MinBlockVisits, blocks * MaxFullPasses);
 
+  if (!StartDecompress(s)) return Failure(s);
+  TBitmap32 bitmap;
+  TDecodeError error;
+  if (!AllocateBitmap(bitmap, width, height, error)) {
+    error.Message = "JPEG: " + error.Message;
+    return error;
+  }
   std::vector<JSAMPROW> rows(size_t(bitmap.Height()));
   for (int y = 0; y < bitmap.Height(); ++y) rows[size_t(y)] = reinterpret_cast<JSAMPROW>(bitmap.ScanLine(y));
   if (!DecodeRows(s, bitmap, rows.data())) return Failure(s);
