@@ -277,7 +277,7 @@ bool ResampleRegion(const TBitmap32& src, int64_t imageWidth, int64_t imageHeigh
 
 bool DrawScaled(const TBitmap32& src, double scale, double offsetX, double offsetY, TStretchFilter filter,
                 TBitmap32& dst, const TPixelRect& clip, TDrawMode mode, TResampleScratch* scratch) {
-  if (&src == &dst) return false;
+  if (&src == &dst || !IsStretchFilter(filter)) return false;
   const TScaledPlacement p = PlaceScaled(src, scale, offsetX, offsetY);
   const TPixelRect visible = VisibleImageRect(p, dst, clip);
   if (visible.Empty()) return true;

@@ -80,8 +80,9 @@ class TResampleScratch {
 // Draws `src` at `scale` with its top-left corner at (offsetX, offsetY) into `dst`, touching
 // only the pixels of the image rectangle that lie inside `clip` (and inside `dst`); everything
 // else, the background included, is the caller's. `src` and `dst` must be different bitmaps.
-// Returns false, having drawn nothing, when the working memory could not be had or `src` is
-// `dst`; drawing nothing because nothing is visible is success. `scratch` may be null.
+// Returns false, having drawn nothing, when the working memory could not be had, `src` is
+// `dst` or the filter is not one of the five; drawing nothing because nothing is visible is
+// success. `scratch` may be null.
 bool DrawScaled(const TBitmap32& src, double scale, double offsetX, double offsetY, TStretchFilter filter,
                 TBitmap32& dst, const TPixelRect& clip, TDrawMode mode = dmOpaque,
                 TResampleScratch* scratch = nullptr);

@@ -162,8 +162,9 @@ void BuildAxisWeights(TStretchFilter filter, int srcLen, int64_t dstLen, int64_t
       order.resize(size_t(taps));
       for (int t = 0; t < taps; ++t) order[size_t(t)] = t;
       const int missing = WeightOne - total;
-      std::partial_sort(order.begin(), order.begin() + missing, order.end(),
-                        [&](int a, int b) { return w[size_t(a)] > w[size_t(b)]; });
+      if (missing > 0 && missing < taps)
+        std::nth_element(order.begin(), order.begin() + (missing - 1), order.end(),
+                         [&](int a, int b) { return w[size_t(a)] > w[size_t(b)]; });
       for (int k = 0; k < missing; ++k) ++q[order[size_t(k)]];
     } else {
       // A window whose weights cancel out (cannot happen with these kernels, whose value at the
