@@ -1,1 +1,6 @@
 target_sources(kirvane_core PRIVATE columns/ZmListColumnInfo.cpp)
+target_sources(kirvane_core PRIVATE columns/ZmRowSelection.cpp)
+if(NOT KV_CORE_ONLY)
+  target_sources(kirvane_ui PRIVATE columns/ZmListView.cpp)
+  target_sources(kirvane_ui PRIVATE columns/ZmListViewInput.cpp)
+endif()
