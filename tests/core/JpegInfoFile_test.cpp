@@ -27,24 +27,6 @@ std::string Store(TTempDir& dir, const std::string& name, const TBytes& bytes) {
   return path;
 }
 
-void ExpectSameAnalysis(const TZmJpegInfo& a, const TZmJpegInfo& b, const std::string& what) {
-  EXPECT_EQ(a.Result, b.Result) << what;
-  EXPECT_EQ(a.Completed, b.Completed) << what;
-  EXPECT_EQ(a.SoiCount, b.SoiCount) << what;
-  EXPECT_EQ(a.EoiCount, b.EoiCount) << what;
-  EXPECT_EQ(a.DataEnd, b.DataEnd) << what;
-  EXPECT_EQ(a.AddBinarySize, b.AddBinarySize) << what;
-  EXPECT_EQ(a.SofType, b.SofType) << what;
-  EXPECT_EQ(a.Width, b.Width) << what;
-  EXPECT_EQ(a.Height, b.Height) << what;
-  EXPECT_EQ(a.Quality, b.Quality) << what;
-  EXPECT_EQ(a.IJGQuality, b.IJGQuality) << what;
-  EXPECT_EQ(a.Grayscale, b.Grayscale) << what;
-  EXPECT_EQ(a.JFIF, b.JFIF) << what;
-  EXPECT_EQ(a.Exif, b.Exif) << what;
-  EXPECT_EQ(a.Comment, b.Comment) << what;
-}
-
 TEST(JpegInfoFile, FilesThatCannotBeChecked) {
   TTempDir dir;
   const std::string folder = dir.Folder("sub");
@@ -75,14 +57,6 @@ TEST(JpegInfoFile, FilesThatCannotBeChecked) {
   for (const auto& c : cases) EXPECT_EQ(AnalyzeFile(c.Path).Result, c.Code) << c.Path;
 }
 
-TEST(JpegInfoFile, UnreadableFileCannotBeOpened) {
-  if (geteuid() == 0) GTEST_SKIP() << "running as root: permissions do not stop reading";
-  TTempDir dir;
-  const std::string path = Store(dir, "locked.jpg", MinimalJpeg());
-  ASSERT_EQ(chmod(path.c_str(), 0), 0);
-  EXPECT_EQ(AnalyzeFile(path).Result, 5);
-}
-
 TEST(JpegInfoFile, FileAnalysisMatchesTheBytesForEveryFewCuts) {
   TTempDir dir;
   const TBytes file = Concat(TestJpeg("progressive-restart-q90.jpg"), {1, 2, 3});
@@ -90,20 +64,21 @@ TEST(JpegInfoFile, FileAnalysisMatchesTheBytesForEveryFewCuts) {
   for (size_t cut = 0; cut <= file.size(); cut += (cut < 40 || cut + 40 > file.size()) ? 1 : 7) {
     const TBytes part = Cut(file, cut);
     const std::string path = Store(dir, "cut.jpg", part);
-    ExpectSameAnalysis(AnalyzeFile(path), AnalyzeBytes(part), "cut at " + std::to_string(cut));
+    EXPECT_EQ(Summary(AnalyzeFile(path)), Summary(AnalyzeBytes(part))) << "cut at " << cut;
   }
 }
 
 TEST(JpegInfoFile, FileStreamWindowsOfAnySize) {
   TTempDir dir;
   const TBytes thumb = TestJpeg("gray-q75.jpg");
-  const TBytes file = Concat(TJpegBuilder().Soi().Exif(thumb).Comment({'c'}).Raw(TBytes(thumb.begin() + 2, thumb.end())).Bytes,
-                             TBytes(100, 0xFF));
+  const TBytes file = Concat(
+      TJpegBuilder().Soi().Exif(thumb).Segment(0xFE, {'c'}).Raw(TBytes(thumb.begin() + 2, thumb.end())).Bytes,
+      TBytes(100, 0xFF));
   const std::string path = Store(dir, "exif.jpg", file);
-  TZmJpegInfo expected = AnalyzeBytes(file);
-  ASSERT_EQ(expected.Result, 1);
-  ASSERT_TRUE(expected.Exif);
-  for (const size_t bufferSize : {size_t(1), size_t(2), size_t(7), size_t(64), size_t(4096)}) {
+  const TZmJpegInfo expected = AnalyzeBytes(file);
+  ASSERT_EQ(Summary(expected), "result 1 completed soi 1 eoi 1 end " + std::to_string(file.size() - 100) +
+                                   "+100 sof 0 48x32 quality 75/75 gray jfif 1.1 thumb 0x0 exif comment [c]");
+  for (const size_t bufferSize : {1, 2, 7, 64, 4096}) {
     const int fd = open(path.c_str(), O_RDONLY);
     ASSERT_GE(fd, 0);
     std::vector<uint8_t> buffer(bufferSize);
@@ -111,7 +86,7 @@ TEST(JpegInfoFile, FileStreamWindowsOfAnySize) {
     TZmJpegInfo info;
     EXPECT_TRUE(AnalyzeJpegStream(stream, info));
     info.Result = expected.Result;
-    ExpectSameAnalysis(info, expected, "buffer " + std::to_string(bufferSize));
+    EXPECT_EQ(Summary(info), Summary(expected)) << "buffer " << bufferSize;
     close(fd);
   }
 }
@@ -181,15 +156,12 @@ TEST(JpegInfoFile, ThreadsCheckFilesAtTheSameTime) {
   const std::string cut = Store(dir, "cut.jpg", Cut(TestJpeg("baseline-q75.jpg"), 700));
   int bad[2] = {0, 0};
   auto worker = [&](int index, const std::string& path, int code) {
-    for (int i = 0; i < 200; ++i)
-      if (AnalyzeFile(path).Result != code) ++bad[index];
+    for (int i = 0; i < 200; ++i) bad[index] += AnalyzeFile(path).Result != code;
   };
-  std::thread a(worker, 0, gray, 0);
-  std::thread b(worker, 1, cut, 2);
+  std::thread a(worker, 0, gray, 0), b(worker, 1, cut, 2);
   a.join();
   b.join();
-  EXPECT_EQ(bad[0], 0);
-  EXPECT_EQ(bad[1], 0);
+  EXPECT_EQ(bad[0] + bad[1], 0);
 }
 
 }  // namespace
