@@ -246,7 +246,7 @@ TDecodeResult DecodePsd(std::span<const uint8_t> data) {
   const size_t layerStart = r.Pos();
   int layerCount = 0;
   bool layersEmpty = true;
-  if (layerSectionLength >= (h.Psb() ? 8u : 4u)) {
+  if (layerSectionLength >= (h.Psb() ? 8u : 4u) + 2) {  // room for the layer info length and count
     const uint64_t layerInfoLength = length();
     if (layerInfoLength >= 2) {
       layerCount = r.I16BE();

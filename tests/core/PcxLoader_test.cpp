@@ -14,7 +14,7 @@ constexpr const char* IMNegate = "ImageMagick convert -negate -depth 8 rgba:- (i
 TEST(PcxLoader, SamplesMatchReferenceDecodes) {
   KV_REQUIRE_CORPUS();
   CheckSamples(DecodePcx, {
-      // 8 bits declared but 12 bytes per line for 88 pixels: refused, as the notes advise.
+      // 8 bits declared but 12 bytes per line for 88 pixels: a line cannot hold its pixels.
       {"pcx/01r_00.pcx", 0, 0, nullptr, "meant to fail"},
       {"pcx/16color.pcx", 200, 168, "478e6a877147b782", IM},
       {"pcx/CGA_FSD.pcx", 320, 200, "15d10d87872213b7", IM},
