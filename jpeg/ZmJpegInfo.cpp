@@ -237,7 +237,7 @@ bool TMarkerWalk::QuantizationSegment() {
         break;
     }
   }
-  Info_.Quality = EstimateQuality(TableCount_, TableSum_) & 0xFF;
+  Info_.Quality = EstimateQuality(TableCount_, TableSum_);
   if (TableCount_ == 1) Info_.IJGQuality = ExactIJGQuality(TableSum_);
   LeaveSegment();
   return true;
