@@ -9,6 +9,7 @@
 //
 // libjpeg runs inside setjmp frames, so no C++ object with a destructor lives in those frames:
 // the bitmap and the row table are created outside and passed in.
+
 // jpeglib.h needs size_t and FILE declared before it.
 #include <cstddef>
 #include <cstdio>
@@ -43,8 +44,7 @@ constexpr uint64_t MinBlockVisits = 1u << 24;   // small images may have many ch
 struct TJpegErrorMgr {
   jpeg_error_mgr Pub;  // first, so libjpeg's pointer is also ours
   std::jmp_buf Jump;
-  bool SawEof = false;         // libjpeg ran out of data and padded it
-  int Warnings = 0;
+  bool SawEof = false;          // libjpeg ran out of data and padded it
   const char* Limit = nullptr;  // set when one of our own limits stopped the decoder
 };
 
@@ -61,11 +61,9 @@ struct TJpegProgress {
   std::longjmp(err->Jump, 1);
 }
 
+// Warnings (level -1) let decoding go on; only running out of data matters to the result.
 void EmitMessage(j_common_ptr cinfo, int level) {
-  if (level >= 0) return;  // trace messages
-  auto* err = reinterpret_cast<TJpegErrorMgr*>(cinfo->err);
-  ++err->Warnings;
-  if (cinfo->err->msg_code == JWRN_JPEG_EOF) err->SawEof = true;
+  if (level < 0 && cinfo->err->msg_code == JWRN_JPEG_EOF) reinterpret_cast<TJpegErrorMgr*>(cinfo->err)->SawEof = true;
 }
 
 void OutputMessage(j_common_ptr) {}  // never print
