@@ -19,13 +19,19 @@ namespace {
 // Scroll bars count in int; images wider than this map several pixels to one bar unit.
 constexpr int64_t MaxBarRange = INT_MAX / 2;
 
-int ClampToInt(int64_t v) { return int(std::clamp<int64_t>(v, INT_MIN / 2, INT_MAX / 2)); }
+int ClampToInt(int64_t v) {
+  return int(std::clamp<int64_t>(v, INT_MIN / 2, INT_MAX / 2));
+}
 
-QPoint EventPos(const QMouseEvent* event) { return event->position().toPoint(); }
+QPoint EventPos(const QMouseEvent* event) {
+  return event->position().toPoint();
+}
 }  // namespace
 
 TImgView32::TImgView32(QWidget* parent)
-    : QWidget(parent), HBar_(new QScrollBar(Qt::Horizontal, this)), VBar_(new QScrollBar(Qt::Vertical, this)) {
+    : QWidget(parent),
+      HBar_(new QScrollBar(Qt::Horizontal, this)),
+      VBar_(new QScrollBar(Qt::Vertical, this)) {
   setAttribute(Qt::WA_OpaquePaintEvent);
   // Moves without a button held are reported too (the slideshow shows its bars on hover).
   setMouseTracking(true);
@@ -58,19 +64,31 @@ void TImgView32::SetBitmap(TBitmap32&& bitmap) {
   // The cache recognises its bitmap by address; a new buffer may reuse an old address.
   Cache_.Invalidate();
   EnsureLayout();
-  Geometry_.SetBitmapSize(Bitmap_.Width(), Bitmap_.Height());
-  GeometryChanged();
+  FreshLayout();
 }
 
 void TImgView32::BitmapChanged() {
   Cache_.Invalidate();
   EnsureLayout();
   if (Bitmap_.Width() != Geometry_.BitmapWidth || Bitmap_.Height() != Geometry_.BitmapHeight)
-    Geometry_.SetBitmapSize(Bitmap_.Width(), Bitmap_.Height());
-  GeometryChanged();
+    FreshLayout();
+  else
+    GeometryChanged();
 }
 
-void TImgView32::ClearBitmap() { SetBitmap(TBitmap32()); }
+void TImgView32::FreshLayout() {
+  Geometry_.SetBitmapSize(Bitmap_.Width(), Bitmap_.Height());
+  // Scroll bars that come or go with the new size change the viewport; the picture starts
+  // centred (or at the top left) in the viewport it ends up with.
+  UpdateLayout();
+  Geometry_.SetBitmapSize(Bitmap_.Width(), Bitmap_.Height());
+  SyncBars();
+  RequestRepaint();
+}
+
+void TImgView32::ClearBitmap() {
+  SetBitmap(TBitmap32());
+}
 
 // ---- Geometry ----
 
@@ -123,8 +141,12 @@ int TImgView32::ViewportHeight() const {
   return Geometry_.ViewportHeight;
 }
 
-int64_t TImgView32::BitmapRectWidth() const { return Geometry_.BitmapRectWidth(); }
-int64_t TImgView32::BitmapRectHeight() const { return Geometry_.BitmapRectHeight(); }
+int64_t TImgView32::BitmapRectWidth() const {
+  return Geometry_.BitmapRectWidth();
+}
+int64_t TImgView32::BitmapRectHeight() const {
+  return Geometry_.BitmapRectHeight();
+}
 
 QRect TImgView32::ViewportRect() const {
   EnsureLayout();
@@ -133,12 +155,15 @@ QRect TImgView32::ViewportRect() const {
 
 QRect TImgView32::BitmapRect() const {
   EnsureLayout();
-  const TScaledPlacement p = PlaceScaled(Bitmap_, Geometry_.Scale, Geometry_.OffsetHorz, Geometry_.OffsetVert);
+  const TScaledPlacement p =
+      PlaceScaled(Bitmap_, Geometry_.Scale, Geometry_.OffsetHorz, Geometry_.OffsetVert);
   if (p.Width <= 0 || p.Height <= 0) return {};
   return QRect(ClampToInt(p.Left), ClampToInt(p.Top), ClampToInt(p.Width), ClampToInt(p.Height));
 }
 
-int TImgView32::ScrollBarSize() const { return width() - ViewportWidth(); }
+int TImgView32::ScrollBarSize() const {
+  return width() - ViewportWidth();
+}
 
 void TImgView32::ScrollBy(double dx, double dy) {
   EnsureLayout();
@@ -182,12 +207,18 @@ void TImgView32::SetHint(const QString& hint) {
   setStatusTip(bar < 0 ? hint : hint.mid(bar + 1));
 }
 
-void TImgView32::SetPopupMenu(QMenu* menu) { PopupMenu_ = menu; }
-QMenu* TImgView32::PopupMenu() const { return PopupMenu_; }
+void TImgView32::SetPopupMenu(QMenu* menu) {
+  PopupMenu_ = menu;
+}
+QMenu* TImgView32::PopupMenu() const {
+  return PopupMenu_;
+}
 
 // ---- Repainting ----
 
-void TImgView32::BeginUpdate() { ++UpdateCount_; }
+void TImgView32::BeginUpdate() {
+  ++UpdateCount_;
+}
 
 void TImgView32::EndUpdate() {
   if (UpdateCount_ == 0) return;
@@ -262,7 +293,8 @@ void TImgView32::paintEvent(QPaintEvent* event) {
   const QRect exposed = event->rect() & viewport;
   if (!exposed.isEmpty()) PaintViewport(painter, exposed);
   if (HBar_->isVisibleTo(this) && VBar_->isVisibleTo(this)) {
-    const QRect corner(viewport.width(), viewport.height(), width() - viewport.width(), height() - viewport.height());
+    const QRect corner(viewport.width(), viewport.height(), width() - viewport.width(),
+                       height() - viewport.height());
     painter.fillRect(corner & event->rect(), palette().window());
   }
 }
@@ -284,13 +316,13 @@ void TImgView32::PaintViewport(QPainter& painter, const QRect& rect) {
   if (!Bitmap_.Empty()) {
     const TPixelRect clip{rect.left(), rect.top(), rect.right() + 1, rect.bottom() + 1};
     // A failed draw (no working memory) leaves the background, which is all that can be shown.
-    Cache_.Draw(Bitmap_, Geometry_.Scale, Geometry_.OffsetHorz, Geometry_.OffsetVert, Filter_, BackBuffer_, clip,
-                dmBlend);
+    Cache_.Draw(Bitmap_, Geometry_.Scale, Geometry_.OffsetHorz, Geometry_.OffsetVert, Filter_, BackBuffer_,
+                clip, dmBlend);
     LastResampled_ = Cache_.LastResampledPixels();
   }
   // The bitmap's words are the premultiplied ARGB32 layout: wrap them, no copy.
-  const QImage image(reinterpret_cast<const uchar*>(BackBuffer_.Bits()), w, h, qsizetype(BackBuffer_.Stride()),
-                     QImage::Format_ARGB32_Premultiplied);
+  const QImage image(reinterpret_cast<const uchar*>(BackBuffer_.Bits()), w, h,
+                     qsizetype(BackBuffer_.Stride()), QImage::Format_ARGB32_Premultiplied);
   painter.drawImage(rect.topLeft(), image, rect);
 }
 

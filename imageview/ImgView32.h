@@ -162,6 +162,7 @@ class TImgView32 : public QWidget {
   // no resize event.
   void EnsureLayout() const;
   void UpdateLayout();
+  void FreshLayout();
   void SyncBars();
   void SyncBar(QScrollBar* bar, TBarMap& map, double offset, int viewport, int64_t image);
   void BarMoved();

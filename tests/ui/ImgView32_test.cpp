@@ -27,9 +27,13 @@ TBitmap32 Pattern(int w, int h) {
   return b;
 }
 
-QRgb Rgb(TColor32 c) { return qRgb(RedOf(c), GreenOf(c), BlueOf(c)); }
+QRgb Rgb(TColor32 c) {
+  return qRgb(RedOf(c), GreenOf(c), BlueOf(c));
+}
 
-QImage Grab(QWidget& w) { return w.grab().toImage().convertToFormat(QImage::Format_RGB32); }
+QImage Grab(QWidget& w) {
+  return w.grab().toImage().convertToFormat(QImage::Format_RGB32);
+}
 
 std::unique_ptr<TImgView32> MakeView(int w, int h, Qt::ScrollBarPolicy policy = Qt::ScrollBarAlwaysOff) {
   auto view = std::make_unique<TImgView32>();
@@ -110,7 +114,7 @@ class ImgView32Test : public QObject {
   void TransparentPixelsShowTheBackground() {
     auto view = MakeView(50, 50);
     TBitmap32 b(10, 10);
-    b.Clear(0);                                          // fully transparent
+    b.Clear(0);                                            // fully transparent
     b.Pixel(5, 5) = PremultipliedColor32(128, 255, 0, 0);  // half-covered red
     view->SetBitmap(std::move(b));
     view->SetOffsetHorz(0);
@@ -132,6 +136,19 @@ class ImgView32Test : public QObject {
     QTest::newRow("large, centred") << true << 500 << 300 << -50.0 << -50.0;
     QTest::newRow("small, top left") << false << 100 << 61 << 0.0 << 0.0;
     QTest::newRow("large, top left") << false << 500 << 300 << 0.0 << 0.0;
+  }
+  // With bars as needed the viewport shrinks for a large picture; it starts laid out in that.
+  void ANewPictureStartsCentredOrAtTheTopLeft_WithScrollBars() {
+    auto view = MakeView(400, 200, Qt::ScrollBarAsNeeded);
+    view->SetCentered(false);
+    view->SetBitmap(Pattern(500, 300));
+    QVERIFY(view->ViewportWidth() < 400);
+    QCOMPARE(view->OffsetHorz(), 0.0f);
+    QCOMPARE(view->OffsetVert(), 0.0f);
+    view->SetCentered(true);
+    view->SetBitmap(Pattern(500, 300));
+    QCOMPARE(view->OffsetHorz(), float((view->ViewportWidth() - 500) / 2.0));
+    QCOMPARE(view->OffsetVert(), float((view->ViewportHeight() - 300) / 2.0));
   }
   void ANewPictureStartsCentredOrAtTheTopLeft() {
     QFETCH(bool, centered);
@@ -244,7 +261,8 @@ class ImgView32Test : public QObject {
 
     view->ScrollBy(-3, -2);
     QImage shot = Grab(*view);
-    QVERIFY2(view->LastResampledPixels() < 320 * 240 / 10, qPrintable(QString::number(view->LastResampledPixels())));
+    QVERIFY2(view->LastResampledPixels() < 320 * 240 / 10,
+             qPrintable(QString::number(view->LastResampledPixels())));
     QCOMPARE(CountMismatches(shot, Expected(*view, sfLanczos)), 0);
 
     // Far beyond the kept margin: only new strips, still less than a whole view's worth.
@@ -319,8 +337,8 @@ class ImgView32Test : public QObject {
     QSignalSpy wheelUps(view, &TImgView32::MouseWheelUp);
     QSignalSpy wheelDowns(view, &TImgView32::MouseWheelDown);
     for (int delta : {120, -240}) {
-      QWheelEvent wheel(QPointF(30, 30), view->mapToGlobal(QPointF(30, 30)), {}, QPoint(0, delta), Qt::NoButton,
-                        Qt::NoModifier, Qt::NoScrollPhase, false);
+      QWheelEvent wheel(QPointF(30, 30), view->mapToGlobal(QPointF(30, 30)), {}, QPoint(0, delta),
+                        Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
       QApplication::sendEvent(view, &wheel);
       // Left unaccepted, so that a real turn goes on to the window as well.
       QVERIFY(!wheel.isAccepted());
