@@ -1,12 +1,63 @@
-// Entry point of Kirvane.
+// Entry point of Kirvane: one instance per user. A second start hands its first argument to the
+// running instance, which comes to the front and opens it; then the second start ends.
 #include <QApplication>
-#include <QMainWindow>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTimer>
+
+#include "app/MainWin.h"
+#include "platform/SingleInstance.h"
+#include "platform/Thread.h"
+
+namespace {
+
+// The first argument as bytes, made absolute so that the running instance (which has another
+// working folder) finds it.
+std::string StartArgument(int argc, char** argv) {
+  if (argc < 2 || !argv[1][0]) return {};
+  std::string arg = argv[1];
+  if (arg[0] != '/') {
+    const QByteArray cwd = QFile::encodeName(QDir::currentPath());
+    arg = cwd.toStdString() + "/" + arg;
+  }
+  return arg;
+}
+
+// Synchronized calls of worker threads run on this thread whenever a worker queues one.
+class TSynchronizePump : public QObject {
+ public:
+  TSynchronizePump() {
+    SetMainThread();
+    SetSynchronizeWakeup([this] { QMetaObject::invokeMethod(this, [] { CheckSynchronize(); }, Qt::QueuedConnection); });
+  }
+  ~TSynchronizePump() override { SetSynchronizeWakeup(nullptr); }
+};
+
+}  // namespace
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
-  QMainWindow window;
-  window.setWindowTitle("Kirvane");
-  window.resize(800, 600);
+  QApplication::setApplicationName(QStringLiteral("kirvane"));
+  const std::string start = StartArgument(argc, argv);
+
+  TSingleInstance instance;
+  if (!instance.Acquire()) {
+    const QByteArray path = QByteArray::fromStdString(start);
+    instance.HandOver(start.empty() ? nullptr : &path);
+    return 0;
+  }
+
+  TSynchronizePump pump;
+  TFormKirvane window(start);
+  QObject::connect(&instance, &TSingleInstance::ActivateRequested, &window, [&window] {
+    window.setWindowState(window.windowState() & ~Qt::WindowMinimized);
+    window.show();
+    window.raise();
+    window.activateWindow();
+  });
+  QObject::connect(&instance, &TSingleInstance::OpenRequested, &window,
+                   [&window](const QByteArray& path) { window.MoveFolder(path.toStdString()); });
   window.show();
   return app.exec();
 }

@@ -10,3 +10,7 @@ target_sources(kirvane_core PRIVATE app/ZmRecentControl.cpp)
 if(NOT KV_CORE_ONLY)
   target_sources(kirvane_ui PRIVATE app/ZmRecentMenus.cpp)
 endif()
+if(NOT KV_CORE_ONLY)
+  target_sources(kirvane_ui PRIVATE app/MainWin.cpp app/MainWinActions.cpp app/MainWinNavigation.cpp
+                                    app/MainWinList.cpp app/MainWinPreview.cpp app/MainWinState.cpp)
+endif()

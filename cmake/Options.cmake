@@ -1,6 +1,7 @@
 # Compiler settings shared by every target of the project.
 
-set(KV_WARNINGS -Wall -Wextra -Wpedantic -Wshadow=local -Wnon-virtual-dtor -Wno-missing-field-initializers)
+set(KV_WARNINGS -Wall -Wextra -Wpedantic -Wnon-virtual-dtor -Wno-missing-field-initializers
+    $<$<CXX_COMPILER_ID:GNU>:-Wshadow=local>)
 
 if(KV_SANITIZE)
   set(KV_SANITIZER_FLAGS -fsanitize=address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer)

@@ -4,3 +4,6 @@ target_sources(kirvane_platform PRIVATE
   platform/AppPaths.cpp
   platform/MimeFileTypes.cpp
 )
+if(NOT KV_CORE_ONLY)
+  target_sources(kirvane_ui PRIVATE platform/SingleInstance.cpp)
+endif()

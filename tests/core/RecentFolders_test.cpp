@@ -50,7 +50,9 @@ TEST(FileListTexts, CellsAndStatusTexts) {
   const char* expected[] = {"a.jpg", "/photos/2004/a.jpg", "/photos/2004/", "2004", "12,345", "2 KB",
                             "1,025", "JPEG 画像", nullptr, "RH"};
   for (int kind = 0; kind < 10; ++kind)
-    if (expected[kind]) EXPECT_EQ(FileListCellText(r, kind), expected[kind]) << kind;
+    if (expected[kind]) {
+      EXPECT_EQ(FileListCellText(r, kind), expected[kind]) << kind;
+    }
   EXPECT_EQ(FileListCellText(r, 12), "");
   r.SearchRec.Size = 1024;
   EXPECT_EQ(FileListCellText(r, 5), "1 KB");

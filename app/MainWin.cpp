@@ -1,0 +1,277 @@
+// The main window's life cycle, layout, titles, instance hand-over and settings.
+#include "app/MainWin.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QDate>
+#include <QFileSystemModel>
+#include <QLabel>
+#include <QLocale>
+#include <QMenu>
+#include <QSplitter>
+#include <QStatusBar>
+#include <QStatusTipEvent>
+#include <QTime>
+#include <QTimer>
+#include <QToolBar>
+#include <QTreeView>
+
+#include "app/ZmRecentMenus.h"
+#include "catalogue/FormatSettings.h"
+#include "catalogue/ZmUtils.h"
+#include "columns/ZmListView.h"
+#include "imageview/ImgView32.h"
+#include "platform/AppPaths.h"
+#include "platform/FileTypes.h"
+
+namespace {
+const QString AppTitle = QStringLiteral("Kirvane");
+
+// The nine keys the slideshow's image view keeps in "SlideShow", with that window's design values.
+constexpr std::pair<const char*, const char*> ImageViewDefaults[] = {
+    {"CursorMode", "0"}, {"BGColor", "0"},      {"FormFullScreen", "1"},
+    {"FormTitleBarVisible", "1"}, {"ImgPlace", "4"}, {"ImgSizeAdjustment", "0"},
+    {"ReverseMove", "0"}, {"Scale", "1"},       {"StretchFilter", "0"},
+};
+}  // namespace
+
+TZmGraphicExItemList& GraphicExItemList() {
+  static TZmGraphicExItemList list;
+  return list;
+}
+
+TFormKirvane::TFormKirvane(std::string startPath, QWidget* parent)
+    : QMainWindow(parent), StartPath_(std::move(startPath)), ZmColumnInfosKv(FileListColumnSpecs()) {
+  setObjectName(QStringLiteral("FormKirvane"));
+  FormCreate();
+}
+
+TFormKirvane::~TFormKirvane() {
+  // No end-of-scan event into a window that is going away.
+  ZmFileInfos1.SetOnTerminate(nullptr);
+  ZmFileInfos1.List().OnFolderSearched = nullptr;
+  ZmFileInfos1.List().Stop();
+}
+
+void TFormKirvane::FormCreate() {
+  InstallLocaleFormats();
+  AppIniFile = std::make_unique<TMemIniFile>(SettingsFilePath());
+  AppOptions_ = std::make_unique<TKirvaneOptions>();
+
+  FileTypes_ = CreateMimeFileTypes();
+  ZmFileInfos1.SetFileTypes(FileTypes_.get());
+  ZmFileInfos1.SetOptions(filoHiddenFileView);
+  ZmFileInfos1.SetPriority(TThreadPriority::tpHighest);
+  ZmFileInfos1.SetSortDown(false);
+  ZmFileInfos1.SetSortMode(0);
+  ZmFileInfos1.SetUseThread(true);
+  ZmFileInfos1.SetOnTerminate([this] { ZmFileInfos1Terminate(); });
+  ZmFileInfos1.List().OnFolderSearched = [this](const TZmFolderSearched& p) { OnFolderSearched(p); };
+
+  ZmRecentControl1.OnAddJudge = [this](const TZmRecentItem* now, const TZmRecentItem& add, bool& flag) {
+    ZmRecentControl1AddJudge(now, add, flag);
+  };
+  ZmRecentControl1.OnMenuItemCaptionSetEvent = [this](const TZmRecentItem& item, std::string& caption) {
+    ZmRecentControl1MenuItemCaptionSetEvent(item, caption);
+  };
+  ZmRecentControl1.OnMenuItemClick = [this](TZmRecentItem* pre, TZmRecentItem* now) {
+    ZmRecentControl1MenuItemClick(pre, now);
+  };
+
+  CreateActions();
+  CreateMenus();
+  CreateToolBars();
+
+  Splitter1 = new QSplitter(Qt::Horizontal, this);
+  Splitter1->setObjectName(QStringLiteral("Splitter1"));
+  Splitter1->setHandleWidth(6);
+  Splitter1->setChildrenCollapsible(false);
+  CreateFolderTree();  // change handler detached until the window is built
+  Splitter2 = new QSplitter(Qt::Vertical, Splitter1);
+  Splitter2->setObjectName(QStringLiteral("Splitter2"));
+  Splitter2->setChildrenCollapsible(false);
+  CreateFileList();
+  CreatePreview();
+  Splitter1->addWidget(STV);
+  Splitter1->addWidget(Splitter2);
+  Splitter1->setStretchFactor(1, 1);
+  Splitter1->setSizes({180, 420});
+  Splitter2->setSizes({272, 128});
+  setCentralWidget(Splitter1);
+
+  // Four panels: selection count (and hints), position, total size, scan progress.
+  static const int PanelWidths[4] = {50, 130, 70, 120};
+  for (int i = 0; i < 4; ++i) {
+    SBPanels[i] = new QLabel(this);
+    SBPanels[i]->setObjectName(QStringLiteral("SBPanel%1").arg(i));
+    SBPanels[i]->setMinimumWidth(PanelWidths[i]);
+    statusBar()->addWidget(SBPanels[i], i == 0 ? 1 : 0);
+  }
+
+  SelectErrors1->setVisible(false);
+  setWindowTitle(AppTitle);
+  resize(760, 520);
+
+  RecentFolders_ = LoadRecentFolders(RecentFoldersFilePath());
+  FillRecentCombo();
+  CBRecent->setCurrentIndex(-1);
+  CBRecent->setEditText({});
+
+  ConnectCommands();
+  InstallIdleUpdate();
+  STVChangeAttached_ = true;
+}
+
+void TFormKirvane::InstallLocaleFormats() {
+  const QLocale locale = QLocale::system();
+  TFormatSettings& fs = FormatSettings();
+  fs.DecimalSeparator = QString(locale.decimalPoint()).toStdString();
+  fs.ThousandSeparator = QString(locale.groupSeparator()).toStdString();
+  fs.CollationLocale = locale.name().toStdString();
+  ResetCollation();
+  // The long time format without a time zone, as a file list shows it.
+  QString timeFormat = locale.timeFormat(QLocale::LongFormat);
+  for (const char* zone : {" (t)", " t", "t"}) timeFormat.remove(QString::fromLatin1(zone));
+  timeFormat = timeFormat.trimmed();
+  fs.FormatShortDate = [locale](const TLocalDateTime& d) {
+    return locale.toString(QDate(d.Year, d.Month, d.Day), QLocale::ShortFormat).toStdString();
+  };
+  fs.FormatLongTime = [locale, timeFormat](const TLocalDateTime& d) {
+    return locale.toString(QTime(d.Hour, d.Minute, d.Second), timeFormat).toStdString();
+  };
+}
+
+void TFormKirvane::FirstActivate() {
+  if (FirstActivated_) return;
+  FirstActivated_ = true;
+  RunMenu->addAction(ShowManualAct);
+  RunMenu->addAction(ShowAutoAct);
+  DoNowAct->setText(QStringLiteral("すぐにスライドショー開始(&D)"));
+  TZmRecentMenus::SetHint(*DoNowAct, QStringLiteral("すぐにスライドショー開始|すぐにスライドショー開始を切り替えます。"));
+  AppOptions_->Load(*AppIniFile, *this);
+  OnHandOver(StartPath_.empty() ? TreePath() : StartPath_);
+}
+
+void TFormKirvane::FormActivate() {
+  FirstActivate();
+  // Activation passes a Left-arrow press and release through the list's handlers, which
+  // leaves no key pending.
+  KeyDownSeen = false;
+  UpdateTitles();
+}
+
+void TFormKirvane::OnHandOver(const std::string& path) { MoveFolder(path); }
+
+void TFormKirvane::changeEvent(QEvent* e) {
+  QMainWindow::changeEvent(e);
+  if (e->type() == QEvent::ActivationChange && isActiveWindow()) FormActivate();
+}
+
+bool TFormKirvane::event(QEvent* e) {
+  switch (e->type()) {
+    case QEvent::StatusTip: {
+      // Long hints go to panel 0; when the pointer leaves, the panel shows the count again.
+      const QString tip = static_cast<QStatusTipEvent*>(e)->tip();
+      if (tip.isEmpty()) UpdateStatusBar();
+      else SBPanels[0]->setText(tip);
+      return true;
+    }
+    case QEvent::Show:
+      // Without a window manager a window may never become active; list the start folder anyway.
+      if (!FirstActivated_) QTimer::singleShot(0, this, [this] { FirstActivate(); });
+      break;
+    default: break;
+  }
+  return QMainWindow::event(e);
+}
+
+void TFormKirvane::closeEvent(QCloseEvent* e) {
+  FormClose();
+  e->accept();
+}
+
+void TFormKirvane::FormClose() {
+  if (Closing_) return;
+  Closing_ = true;
+  // Failures while closing are not reported; each file is written on its own, so that a
+  // folder.txt that cannot be written does not cost the settings too.
+  try {
+    StopActExecute();
+    SetRowCount(0);
+  } catch (...) {
+  }
+  try {
+    SaveRecentFolders(RecentFoldersFilePath(), RecentFolders_);
+  } catch (...) {
+  }
+  try {
+    if (FirstActivated_) AppOptions_->Save(*AppIniFile, *this);
+  } catch (...) {
+  }
+}
+
+void TFormKirvane::resizeEvent(QResizeEvent* e) { QMainWindow::resizeEvent(e); }
+
+void TFormKirvane::UpdateTitles() {
+  const TZmRecentItem* now = ZmRecentControl1.NowItem();
+  const QString title = now ? QString::fromUtf8(now->Folder) + QStringLiteral(" - ") + AppTitle : QString();
+  if (windowTitle() != title) setWindowTitle(title);
+}
+
+QString TFormKirvane::StatusText(int panel) const {
+  return panel >= 0 && panel < 4 ? SBPanels[panel]->text() : QString();
+}
+
+QAction* TFormKirvane::Action(const char* objectName) const {
+  return findChild<QAction*>(QString::fromLatin1(objectName), Qt::FindDirectChildrenOnly);
+}
+
+bool TFormKirvane::ExecuteAction(QAction* action) {
+  if (!action || !action->isEnabled()) return false;
+  action->trigger();
+  return true;
+}
+
+// ---- Settings host ----
+
+bool TFormKirvane::DoNow() const { return DoNowAct->isChecked(); }
+void TFormKirvane::SetDoNow(bool v) { DoNowAct->setChecked(v); }
+bool TFormKirvane::FolderBarVisible() const { return FolderBarVisibleAct->isChecked(); }
+void TFormKirvane::SetFolderBarVisible(bool v) { FolderBarVisibleAct->setChecked(v); }
+TZmGraphicExItemList& TFormKirvane::Formats() { return GraphicExItemList(); }
+
+void TFormKirvane::LoadColumns(const TMemIniFile& ini) { ZmColumnInfosKv.ColumnInfos().LoadFromIni(ini); }
+
+void TFormKirvane::SaveColumns(TMemIniFile& ini) {
+  LVFiles->StoreColumnWidths();
+  ZmColumnInfosKv.ColumnInfos().SaveToIni(ini);
+}
+
+void TFormKirvane::LoadImageView(const TMemIniFile& ini) {
+  // Kept as read, so that the slideshow view's settings survive until that window exists.
+  ImageViewKeys_.clear();
+  for (const auto& [key, def] : ImageViewDefaults) ImageViewKeys_.emplace_back(key, ini.ReadString("SlideShow", key, def));
+}
+
+void TFormKirvane::SaveImageView(TMemIniFile& ini) {
+  if (ImageViewKeys_.empty())
+    for (const auto& [key, def] : ImageViewDefaults) ImageViewKeys_.emplace_back(key, def);
+  for (const auto& [key, value] : ImageViewKeys_) ini.WriteString("SlideShow", key, value);
+}
+
+void TFormKirvane::ApplyOptions(uint8_t imgViewMode) {
+  const TZmFileInfoListOptions options = ZmFileInfos1.Options();
+  SubFolderSearchAct->setChecked(options & filoSubFolderSearch);
+  HiddenFileViewAct->setChecked(options & filoHiddenFileView);
+  const bool bar = FolderBarVisibleAct->isChecked();
+  STV->setVisible(bar);
+  QAction* modes[] = {IVNoneAct, IVScaleNormalAct, IVAutoScaleLongAct};
+  if (imgViewMode < 3) modes[imgViewMode]->trigger();
+}
+
+void TFormKirvane::ApplySortColumn() {
+  LVFiles->SortColumnIndex = ZmFileInfos1.SortMode();
+  LVFiles->SortDown = ZmFileInfos1.SortDown();
+  LVFiles->RebuildColumns();
+}

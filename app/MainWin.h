@@ -1,0 +1,257 @@
+// TFormKirvane: the main window. A folder tree on the left; on the right the file list of the
+// chosen folder (virtual rows drawn from the catalogue) above an optional preview; tool bars
+// with the navigation commands and the address combo; a status bar.
+//
+// Every command is a QAction. The window is split by concern over several files:
+//   MainWin.cpp            life cycle, layout, titles, hand-over, settings host
+//   MainWinActions.cpp     the command table, menus, tool bars, popup menus
+//   MainWinNavigation.cpp  MoveFolder and friends, the folder tree, navigation commands, recent folders
+//   MainWinList.cpp        the file list: cells, find, sorting, selection memory, status bar, keys
+//   MainWinPreview.cpp     the preview pane
+//   MainWinState.cpp       the idle-time command state
+// User-interface thread only.
+#pragma once
+
+#include <QMainWindow>
+#include <QPointer>
+#include <memory>
+#include <string>
+
+#include "app/RecentFolders.h"
+#include "app/ZmRecentControl.h"
+#include "catalogue/ZmFileInfos.h"
+#include "columns/ZmListColumnInfo.h"
+#include "imageview/ZmGraphicExItemList.h"
+#include "options/IniFile.h"
+#include "options/OptionsKv.h"
+
+class QAction;
+class QActionGroup;
+class QComboBox;
+class QFileSystemModel;
+class QLabel;
+class QMenu;
+class QSplitter;
+class QToolBar;
+class QToolButton;
+class QTreeView;
+class IFileTypeProvider;
+class TImgView32;
+class TZmListView;
+struct TZmListCell;
+class TZmRecentMenus;
+
+class TFormKirvane : public QMainWindow, public IKirvaneOptionsHost {
+  Q_OBJECT
+ public:
+  // `startPath`: the first command-line argument (bytes), or empty.
+  explicit TFormKirvane(std::string startPath = {}, QWidget* parent = nullptr);
+  ~TFormKirvane() override;
+
+  // ---- Navigation (every way of opening a folder ends in one of these) ----
+  // Goes to a folder, or to a file's folder with the file to be focused and selected; records
+  // the history. An invalid path reports "無効なフォルダです。" in status panel 0.
+  void MoveFolder(const std::string& path);
+  // Lists the current folder again, keeping its history entry and selection.
+  void ReloadFolder(const std::string& path);
+  // Lists a folder that is already the current history entry.
+  void ShowHistoryFolder(const std::string& path);
+  void StopAndClearList();
+
+  // ---- Process-wide values ----
+  int NowIndex = -1;         // the slideshow's image in the visible list; -1 when the list is empty
+  bool KeyDownSeen = false;  // a key went down in the list, the tree or the address combo
+
+  // ---- For tests and the slideshow ----
+  TZmFileInfos& FileInfos() { return ZmFileInfos1; }
+  TZmListView* FileListView() const { return LVFiles; }
+  TZmRecentControl& History() { return ZmRecentControl1; }
+  const TRecentFolders& RecentFolders() const { return RecentFolders_; }
+  TKirvaneOptions& AppOptions() { return *AppOptions_; }
+  QComboBox* AddressCombo() const { return CBRecent; }
+  QTreeView* FolderTree() const { return STV; }
+  TImgView32* Preview() const { return ImgView32; }
+  QString StatusText(int panel) const;
+  QAction* Action(const char* objectName) const;
+  // Runs the first-activation steps now (tests; normally the first activation runs them).
+  void FirstActivate();
+  void UpdateTitles();
+  // Recomputes the enabled and checked state of every command (normally done when idle).
+  void ActionList1Update();
+  // The index of a file in the visible list, -1 when it is not listed.
+  int IndexOfFile(const std::string& fullPath) const;
+  // Executes an action the way a menu or a key does: nothing when it is disabled.
+  static bool ExecuteAction(QAction* action);
+
+ protected:
+  bool event(QEvent* e) override;
+  void changeEvent(QEvent* e) override;
+  void closeEvent(QCloseEvent* e) override;
+  void resizeEvent(QResizeEvent* e) override;
+  bool eventFilter(QObject* watched, QEvent* e) override;
+
+ private:
+  // MainWin.cpp
+  void FormCreate();
+  void FormActivate();
+  void FormClose();
+  void OnHandOver(const std::string& path);
+  void InstallLocaleFormats();
+
+  // MainWinActions.cpp
+  void CreateActions();
+  void CreateMenus();
+  void CreateToolBars();
+  void ConnectCommands();
+
+  // MainWinNavigation.cpp
+  void CreateFolderTree();
+  std::string TreePath() const;
+  void STVChange();
+  void SyncFolderTree(const std::string& path);
+  void RefreshFolderTree();
+  void STVKeyUp(int key, Qt::KeyboardModifiers modifiers);
+  void DeleteTreeFolder();
+  void ZmFileInfos1Terminate();
+  void ZmRecentControl1AddJudge(const TZmRecentItem* nowItem, const TZmRecentItem& addItem, bool& addFlag);
+  void ZmRecentControl1MenuItemCaptionSetEvent(const TZmRecentItem& item, std::string& caption);
+  void ZmRecentControl1MenuItemClick(TZmRecentItem* preItem, TZmRecentItem* nowItem);
+  void ShowInvalidFolder(const std::string& path);
+  void StartListing(const std::string& folder);
+  void StopActExecute();
+  void RefreshExecute(QAction* sender);
+  void RefreshFolders();
+  void RefreshFiles();
+  void SubFolderSearchActExecute();
+  void HiddenFileViewActExecute();
+  void FolderBarVisibleActExecute();
+  void BackActExecute();
+  void ForwardActExecute();
+  void UpFolderActExecute();
+  void GoActExecute();
+  void MoveThisFolderActExecute();
+  void SelectFolderActExecute();
+  void CBRecentSelect();
+  void CBRecentKeyUp(int key, Qt::KeyboardModifiers modifiers);
+  bool PrepareRun();
+  void FillRecentCombo();
+  void OnFolderSearched(const TZmFolderSearched& progress);
+
+  // MainWinList.cpp
+  void CreateFileList();
+  TZmListCell LVFilesData(int row, int kind) const;
+  int LVFilesDataFind(const QString& text, int start, bool wrap) const;
+  void LVFilesColumnClick(int column);
+  void StoreSelection(TZmRecentItem* item) const;
+  void RestoreSelection(std::vector<std::string>& files, const std::string& focused);
+  void UpdateStatusBar();
+  void UpdateVisibleItems();
+  void SetRowCount(int count);
+  void LVFilesKeyUp(int key, Qt::KeyboardModifiers modifiers);
+  void LVFilesClick();
+  void LVFilesDblClick();
+  void ClickRunButton();
+  void NameCopyActExecute();
+  void OpenFolderActExecute();
+  void SelectAllActExecute();
+  void SelectChangeActExecute();
+
+  // MainWinPreview.cpp
+  void CreatePreview();
+  void ImgLoadActExecute();
+  void IVNoneActExecute();
+  void IVScaleNormalActExecute();
+  void IVAutoScaleLongActExecute();
+  void ImgCloseActExecute();
+  void ImgCopyActExecute();
+  void ImgNameCopyActExecute();
+  void ImgView32MouseDown(Qt::MouseButton button, const QPoint& globalPos);
+  void ImgView32MouseMove(Qt::MouseButtons buttons, const QPoint& globalPos);
+  void ImgView32Wheel(bool down);
+  void ImgView32DblClick();
+
+  // MainWinState.cpp
+  void InstallIdleUpdate();
+
+  // IKirvaneOptionsHost (MainWin.cpp)
+  bool Loop() const override { return SlideShowLoop_; }
+  void SetLoop(bool v) override { SlideShowLoop_ = v; }
+  int32_t ViewInterval() const override { return SlideShowInterval_; }
+  void SetViewInterval(int32_t ms) override { SlideShowInterval_ = ms; }
+  bool BarVisible() const override { return SlideShowBarVisible_; }
+  void SetBarVisible(bool v) override { SlideShowBarVisible_ = v; }
+  bool DoNow() const override;
+  void SetDoNow(bool v) override;
+  bool FolderBarVisible() const override;
+  void SetFolderBarVisible(bool v) override;
+  TZmThreadFileInfoList& FileList() override { return ZmFileInfos1.List(); }
+  TZmGraphicExItemList& Formats() override;
+  void LoadColumns(const TMemIniFile& ini) override;
+  void SaveColumns(TMemIniFile& ini) override;
+  void LoadImageView(const TMemIniFile& ini) override;
+  void SaveImageView(TMemIniFile& ini) override;
+  void ApplyOptions(uint8_t imgViewMode) override;
+  void ApplySortColumn() override;
+
+  // ---- Process-wide objects of the window ----
+  std::string StartPath_;
+  std::unique_ptr<TMemIniFile> AppIniFile;
+  TRecentFolders RecentFolders_;
+  std::unique_ptr<TKirvaneOptions> AppOptions_;
+  bool FirstActivated_ = false;
+  bool Closing_ = false;
+
+  // ---- Components ----
+  std::unique_ptr<IFileTypeProvider> FileTypes_;
+  TZmFileInfos ZmFileInfos1;
+  TZmRecentControl ZmRecentControl1;
+  TZmColumnInfos ZmColumnInfosKv;
+  TZmRecentMenus* RecentMenus_ = nullptr;
+  // The slideshow window's settings, kept until that window exists so that the file keeps them.
+  bool SlideShowLoop_ = false;
+  int32_t SlideShowInterval_ = 3000;
+  bool SlideShowBarVisible_ = true;
+  std::vector<std::pair<std::string, std::string>> ImageViewKeys_;
+  int FoldersSearched_ = 0;
+
+  // ---- Widgets ----
+  QToolBar* ToolBar1 = nullptr;
+  QToolBar* ToolBar2 = nullptr;
+  QToolButton* TBtnBack = nullptr;
+  QToolButton* TBtnForward = nullptr;
+  QToolButton* TBtnRefresh = nullptr;
+  QToolButton* TBtnRun = nullptr;
+  QToolButton* TBtnGo = nullptr;
+  QComboBox* CBRecent = nullptr;
+  QSplitter* Splitter1 = nullptr;
+  QSplitter* Splitter2 = nullptr;
+  QTreeView* STV = nullptr;
+  QFileSystemModel* STVModel = nullptr;
+  bool STVChangeAttached_ = false;
+  TZmListView* LVFiles = nullptr;
+  TImgView32* ImgView32 = nullptr;
+  QLabel* SBPanels[4] = {};
+  QMenu* PMLVFiles = nullptr;
+  QMenu* PMImgView = nullptr;
+  QMenu* PMBack = nullptr;
+  QMenu* PMForward = nullptr;
+  QMenu* PMRefresh = nullptr;
+  QMenu* PMRunKv = nullptr;
+  QMenu* RunMenu = nullptr;  // "実行(&R)"
+  QAction* SelectErrors1 = nullptr;
+  QActionGroup* IVGroup = nullptr;
+  bool ImgDragging_ = false;
+  QPoint ImgDragLast_;
+  QString PreviewHint_;
+  bool ListingCursor_ = false;
+
+  // ---- Commands ----
+  QAction *StopAct, *RefreshAct, *RefreshAllAct, *RefreshFoldersAct, *RefreshFilesAct, *SubFolderSearchAct,
+      *HiddenFileViewAct, *DoNowAct, *FolderBarVisibleAct, *BackAct, *ForwardAct, *UpFolderAct, *MoveThisFolderAct,
+      *MoveAct, *GoAct, *SelectFolderAct, *IVNoneAct, *IVScaleNormalAct, *IVAutoScaleLongAct, *ImgCloseAct,
+      *ImgCopyAct, *ImgNameCopyAct, *CopyFileAct, *MoveFileAct, *DeleteFileAct, *NameCopyAct, *OpenShellAct,
+      *OpenExplorerAct, *OpenFolderAct, *SelectAllAct, *SelectChangeAct, *SearchFindAct, *SearchFindNextAct,
+      *ShowAct, *ShowManualAct, *ShowAutoAct, *JpegErrorCheckAllAct, *SelectErrorsActVt, *ColumnsEditAct,
+      *OptionDetailAct, *ActRecentEdit, *ZmExitAction1, *ZmOpenDeskAction1, *ZmViewHelpHtmlActionKv,
+      *ZmOpenAppFolderAction1, *ZmAboutActionKv;
+};

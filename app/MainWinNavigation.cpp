@@ -1,0 +1,400 @@
+// Folder navigation: every way of opening a folder ends here. Also the folder tree, the
+// navigation commands, the address combo and the recent-folder list.
+#include <QApplication>
+#include <QComboBox>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileSystemModel>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QStandardPaths>
+#include <QSplitter>
+#include <QToolButton>
+#include <QTreeView>
+
+#include "app/MainWin.h"
+#include "catalogue/ZmUtils.h"
+#include "columns/ZmListView.h"
+#include "platform/AppPaths.h"
+
+namespace {
+QString ToQ(const std::string& s) { return QString::fromUtf8(s.data(), qsizetype(s.size())); }
+std::string FromQ(const QString& s) { return s.toUtf8().toStdString(); }
+
+// Keys of the folder tree and the address combo, acted on at release.
+bool IsStopKey(int key) { return key == Qt::Key_Escape || key == Qt::Key_Stop; }
+bool IsRefreshKey(int key) { return key == Qt::Key_F5 || key == Qt::Key_Refresh; }
+
+const QString InvalidFolderText = QStringLiteral("無効なフォルダです。");
+}  // namespace
+
+// ---- Listing ----
+
+void TFormKirvane::StopAndClearList() {
+  try {
+    StopActExecute();
+  } catch (...) {
+  }
+  SetRowCount(0);
+  ZmFileInfos1.List().ClearAll();
+  UpdateVisibleItems();
+  UpdateStatusBar();
+}
+
+void TFormKirvane::StartListing(const std::string& folder) {
+  ZmFileInfos1.SetPath(folder);
+  FoldersSearched_ = 0;
+  if (!ListingCursor_) {
+    QApplication::setOverrideCursor(Qt::BusyCursor);  // arrow with hourglass until the scan ends
+    ListingCursor_ = true;
+  }
+  ZmFileInfos1.List().MakeList();
+}
+
+void TFormKirvane::ShowInvalidFolder(const std::string& path) {
+  if (TZmRecentItem* now = ZmRecentControl1.NowItem()) {
+    now->SelectedFiles.clear();
+    now->FocusedFile.clear();
+  }
+  CBRecent->setEditText(ToQ(path));
+  SBPanels[0]->setText(InvalidFolderText);
+}
+
+void TFormKirvane::MoveFolder(const std::string& path) {
+  auto leaving = std::make_unique<TZmRecentItem>();
+  StoreSelection(leaving.get());
+  StopAndClearList();
+  auto target = std::make_unique<TZmRecentItem>();
+  std::string folder = path;
+  if (!path.empty() && FileExists(path)) {
+    target->SelectedFiles.push_back(path);
+    target->FocusedFile = path;
+    folder = std::string(ExtractFilePath(path));
+  }
+  if (!DirectoryExists(folder)) {
+    ShowInvalidFolder(path);
+    return;
+  }
+  folder = IncludeTrailingPathDelimiter(folder);
+  CBRecent->setEditText(ToQ(folder));
+  if (FolderBarVisibleAct->isChecked()) SyncFolderTree(folder);
+  if (TZmRecentItem* now = ZmRecentControl1.NowItem()) {
+    leaving->Folder = now->Folder;
+    now->Assign(*leaving);
+  }
+  target->Folder = folder;
+  ZmRecentControl1.Add(target);  // a refused entry stays in `target` and goes with it
+  UpdateTitles();
+  StartListing(folder);
+  UpdateStatusBar();
+}
+
+void TFormKirvane::ReloadFolder(const std::string& path) {
+  auto leaving = std::make_unique<TZmRecentItem>();
+  StoreSelection(leaving.get());
+  StopAndClearList();
+  if (!DirectoryExists(path)) {
+    ShowInvalidFolder(path);
+    return;
+  }
+  const std::string folder = IncludeTrailingPathDelimiter(path);
+  CBRecent->setEditText(ToQ(folder));
+  if (FolderBarVisibleAct->isChecked()) SyncFolderTree(folder);
+  // The entry must remember the selection before the scan can end.
+  if (TZmRecentItem* now = ZmRecentControl1.NowItem()) {
+    leaving->Folder = now->Folder;
+    now->Assign(*leaving);
+  }
+  StartListing(folder);
+  UpdateStatusBar();
+  QCoreApplication::processEvents();
+  UpdateTitles();
+}
+
+void TFormKirvane::ShowHistoryFolder(const std::string& path) {
+  StopAndClearList();
+  if (!DirectoryExists(path)) {
+    ShowInvalidFolder(path);
+    return;
+  }
+  const std::string folder = IncludeTrailingPathDelimiter(path);
+  CBRecent->setEditText(ToQ(folder));
+  if (FolderBarVisibleAct->isChecked()) SyncFolderTree(folder);
+  StartListing(folder);
+  UpdateStatusBar();
+  QCoreApplication::processEvents();
+  UpdateTitles();
+}
+
+void TFormKirvane::ZmFileInfos1Terminate() {
+  TZmThreadFileInfoList& list = ZmFileInfos1.List();
+  const int32_t mode = list.SortMode;
+  // Discovery order ascending is the order the scan produced.
+  if (mode >= 0 && mode <= 11 && !(mode == smFindIndex && !list.SortDown)) list.Sort();
+  SetRowCount(list.Count());
+  UpdateStatusBar();
+  if (TZmRecentItem* now = ZmRecentControl1.NowItem()) RestoreSelection(now->SelectedFiles, now->FocusedFile);
+  else NowIndex = list.Count() ? 0 : -1;
+  if (ListingCursor_) {
+    QApplication::restoreOverrideCursor();
+    ListingCursor_ = false;
+  }
+  SBPanels[3]->clear();
+  if (!list.Aborted() && DoNowAct->isChecked() && !Closing_) ClickRunButton();
+}
+
+void TFormKirvane::OnFolderSearched(const TZmFolderSearched& progress) {
+  FoldersSearched_ = progress.FoldersSearched;
+  SBPanels[3]->setText(QStringLiteral("%1 フォルダを検索中").arg(progress.FoldersSearched));
+}
+
+// ---- History ----
+
+void TFormKirvane::ZmRecentControl1AddJudge(const TZmRecentItem* nowItem, const TZmRecentItem& addItem,
+                                             bool& addFlag) {
+  if (nowItem && SameFileName(nowItem->Folder, addItem.Folder)) addFlag = false;
+}
+
+void TFormKirvane::ZmRecentControl1MenuItemCaptionSetEvent(const TZmRecentItem& item, std::string& caption) {
+  const std::string rest = DeleteLastChar(item.Folder);
+  if (item.Folder == "/") caption = "/";
+  else if (rest.empty()) caption = "<無効なフォルダ>";
+  else {
+    const std::string_view last = ExtractFileName(rest);
+    caption = last.empty() ? rest : std::string(last);
+  }
+}
+
+void TFormKirvane::ZmRecentControl1MenuItemClick(TZmRecentItem* preItem, TZmRecentItem* nowItem) {
+  if (preItem) StoreSelection(preItem);
+  if (nowItem) ShowHistoryFolder(nowItem->Folder);
+}
+
+// ---- Folder tree ----
+
+void TFormKirvane::CreateFolderTree() {
+  STV = new QTreeView(this);
+  STV->setObjectName(QStringLiteral("STV"));
+  STVModel = new QFileSystemModel(STV);
+  // The tree re-reads only on request (F5, refresh), like the list.
+  STVModel->setOption(QFileSystemModel::DontWatchForChanges, true);
+  STVModel->setFilter(QDir::AllDirs | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System);
+  STVModel->setRootPath(QStringLiteral("/"));
+  STV->setModel(STVModel);
+  for (int c = 1; c < STVModel->columnCount(); ++c) STV->hideColumn(c);
+  STV->setHeaderHidden(true);
+  STV->setMinimumWidth(60);
+  STV->installEventFilter(this);
+  connect(STV->selectionModel(), &QItemSelectionModel::currentChanged, this, [this] { STVChange(); });
+
+  // The desktop folder is selected at start, or home when there is none.
+  QString start = QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
+  if (start.isEmpty() || !QFileInfo(start).isDir()) start = QDir::homePath();
+  const QModelIndex index = STVModel->index(start);
+  STV->setCurrentIndex(index);
+  STV->scrollTo(index);
+}
+
+std::string TFormKirvane::TreePath() const {
+  const QModelIndex index = STV->currentIndex();
+  if (!index.isValid()) return {};
+  return IncludeTrailingPathDelimiter(FromQ(STVModel->filePath(index)));
+}
+
+void TFormKirvane::STVChange() {
+  if (!STVChangeAttached_) return;
+  const std::string path = TreePath();
+  if (!path.empty()) MoveFolder(path);
+}
+
+void TFormKirvane::SyncFolderTree(const std::string& path) {
+  if (TreePath() != IncludeTrailingPathDelimiter(path)) {
+    const bool attached = STVChangeAttached_;
+    STVChangeAttached_ = false;
+    STV->setUpdatesEnabled(false);
+    const QModelIndex index = STVModel->index(ToQ(ExcludeTrailingPathDelimiter(path)));
+    if (index.isValid()) STV->setCurrentIndex(index);
+    STV->setUpdatesEnabled(true);
+    STVChangeAttached_ = attached;
+  }
+  if (STV->currentIndex().isValid()) STV->scrollTo(STV->currentIndex());
+}
+
+void TFormKirvane::RefreshFolderTree() {
+  const std::string path = TreePath();
+  const bool attached = STVChangeAttached_;
+  STVChangeAttached_ = false;
+  STV->setUpdatesEnabled(false);
+  // A new model reads the file system afresh.
+  QFileSystemModel* old = STVModel;
+  STVModel = new QFileSystemModel(STV);
+  STVModel->setOption(QFileSystemModel::DontWatchForChanges, true);
+  STVModel->setFilter(old->filter());
+  STVModel->setRootPath(QStringLiteral("/"));
+  STV->setModel(STVModel);
+  delete old;
+  for (int c = 1; c < STVModel->columnCount(); ++c) STV->hideColumn(c);
+  connect(STV->selectionModel(), &QItemSelectionModel::currentChanged, this, [this] { STVChange(); });
+  if (!path.empty()) {
+    const QModelIndex index = STVModel->index(ToQ(ExcludeTrailingPathDelimiter(path)));
+    if (index.isValid()) STV->setCurrentIndex(index);
+  }
+  STV->setUpdatesEnabled(true);
+  STVChangeAttached_ = attached;
+  if (STV->currentIndex().isValid()) STV->scrollTo(STV->currentIndex());
+  QCoreApplication::processEvents();
+}
+
+void TFormKirvane::STVKeyUp(int key, Qt::KeyboardModifiers) {
+  if (IsStopKey(key)) ExecuteAction(StopAct);
+  else if (key == Qt::Key_Delete) DeleteTreeFolder();
+  else if (IsRefreshKey(key)) RefreshFolders();
+}
+
+void TFormKirvane::DeleteTreeFolder() {
+  const std::string folder = TreePath();
+  if (folder.empty() || folder == "/") return;
+  const QString shown = ToQ(ExcludeTrailingPathDelimiter(folder));
+  const auto answer = QMessageBox::question(
+      this, QStringLiteral("フォルダの削除"),
+      QStringLiteral("フォルダ \"%1\" をごみ箱に移動しますか?").arg(shown), QMessageBox::Yes | QMessageBox::No,
+      QMessageBox::No);
+  if (answer != QMessageBox::Yes) return;
+  if (!QFile::moveToTrash(shown))
+    QMessageBox::warning(this, QStringLiteral("注意"),
+                         QStringLiteral("フォルダ \"%1\" をごみ箱に移動できませんでした。").arg(shown));
+  if (!DirectoryExists(folder)) RefreshFolderTree();
+}
+
+// ---- Commands ----
+
+void TFormKirvane::StopActExecute() { ZmFileInfos1.List().Stop(); }
+
+void TFormKirvane::RefreshExecute(QAction* sender) {
+  if (sender) AppOptions_->RefreshMode = uint8_t(sender->property("tag").toInt());
+  const int tag = sender ? sender->property("tag").toInt() : rmAll;
+  if (tag == rmAll || tag == rmFolders) RefreshFolders();
+  if (tag == rmAll || tag == rmFiles) RefreshFiles();
+}
+
+void TFormKirvane::RefreshFolders() {
+  if (FolderBarVisibleAct->isChecked()) RefreshFolderTree();
+}
+
+void TFormKirvane::RefreshFiles() {
+  const TZmRecentItem* now = ZmRecentControl1.NowItem();
+  if (!now) return;
+  if (DirectoryExists(now->Folder)) {
+    ReloadFolder(now->Folder);
+    return;
+  }
+  QMessageBox::warning(this, QStringLiteral("注意"),
+                       QStringLiteral("フォルダ\"%1\"は存在しません。").arg(ToQ(IncludeTrailingPathDelimiter(now->Folder))));
+}
+
+void TFormKirvane::SubFolderSearchActExecute() {
+  TZmFileInfoListOptions o = ZmFileInfos1.Options();
+  o = SubFolderSearchAct->isChecked() ? (o | filoSubFolderSearch) : (o & ~filoSubFolderSearch);
+  ZmFileInfos1.SetOptions(o);
+}
+
+void TFormKirvane::HiddenFileViewActExecute() {
+  TZmFileInfoListOptions o = ZmFileInfos1.Options();
+  o = HiddenFileViewAct->isChecked() ? (o | filoHiddenFileView) : (o & ~filoHiddenFileView);
+  ZmFileInfos1.SetOptions(o);
+}
+
+void TFormKirvane::FolderBarVisibleActExecute() {
+  const bool visible = FolderBarVisibleAct->isChecked();
+  STV->setVisible(visible);
+  if (!visible) return;
+  RefreshFolderTree();
+  if (const TZmRecentItem* now = ZmRecentControl1.NowItem()) SyncFolderTree(now->Folder);
+}
+
+void TFormKirvane::BackActExecute() {
+  const auto& menu = ZmRecentControl1.BackMenu();
+  if (!menu.empty()) ZmRecentControl1.HistoryMenuItemClick(menu.front().Tag);
+}
+
+void TFormKirvane::ForwardActExecute() {
+  const auto& menu = ZmRecentControl1.ForwardMenu();
+  if (!menu.empty()) ZmRecentControl1.HistoryMenuItemClick(menu.front().Tag);
+}
+
+void TFormKirvane::UpFolderActExecute() {
+  const TZmRecentItem* now = ZmRecentControl1.NowItem();
+  if (!now) return;
+  std::string folder = IncludeTrailingPathDelimiter(now->Folder);
+  if (folder == "/") return;  // the root has no parent
+  folder.pop_back();
+  folder.erase(folder.rfind('/') + 1);
+  MoveFolder(folder);
+}
+
+void TFormKirvane::GoActExecute() { MoveFolder(FromQ(CBRecent->currentText())); }
+
+void TFormKirvane::MoveThisFolderActExecute() {
+  const int row = LVFiles->FocusedRow();
+  if (row >= 0 && row < ZmFileInfos1.List().Count()) MoveFolder(ZmFileInfos1.List().Items(row)->FullFileName());
+}
+
+void TFormKirvane::SelectFolderActExecute() {
+  std::string initial;
+  const int row = LVFiles->FocusedRow();
+  if (row >= 0 && row < ZmFileInfos1.List().Count()) initial = ZmFileInfos1.List().Items(row)->Path();
+  else if (const TZmRecentItem* now = ZmRecentControl1.NowItem()) initial = now->Folder;
+  if (!DirectoryExists(initial)) initial.clear();
+  const QString chosen = QFileDialog::getExistingDirectory(this, QStringLiteral("フォルダを選択"), ToQ(initial),
+                                                           QFileDialog::ShowDirsOnly);
+  if (!chosen.isEmpty()) MoveFolder(FromQ(chosen));
+}
+
+// ---- Address combo and recent folders ----
+
+void TFormKirvane::CBRecentSelect() {
+  if (!CBRecent->view()->isVisible()) MoveFolder(FromQ(CBRecent->currentText()));
+}
+
+void TFormKirvane::CBRecentKeyUp(int key, Qt::KeyboardModifiers modifiers) {
+  const bool alt = modifiers & Qt::AltModifier;
+  if (key == Qt::Key_Return || key == Qt::Key_Enter) ExecuteAction(GoAct);
+  else if (IsStopKey(key)) ExecuteAction(StopAct);
+  else if (key == Qt::Key_Left && alt) ExecuteAction(BackAct);
+  else if (key == Qt::Key_Right && alt) ExecuteAction(ForwardAct);
+  else if (IsRefreshKey(key)) TBtnRefresh->click();
+}
+
+void TFormKirvane::FillRecentCombo() {
+  const QString text = CBRecent->currentText();
+  CBRecent->blockSignals(true);
+  CBRecent->clear();
+  for (const std::string& f : RecentFolders_) CBRecent->addItem(ToQ(f));
+  CBRecent->setEditText(text);
+  CBRecent->blockSignals(false);
+}
+
+bool TFormKirvane::PrepareRun() {
+  if (ZmFileInfos1.List().Busy() || LVFiles->ItemsCount() == 0) return false;
+  if (const TZmRecentItem* now = ZmRecentControl1.NowItem()) {
+    const std::string folder = IncludeTrailingPathDelimiter(now->Folder);
+    if (FromQ(CBRecent->currentText()) != folder) CBRecent->setEditText(ToQ(folder));
+  }
+  const std::string text = FromQ(CBRecent->currentText());
+  RecordRecentFolder(RecentFolders_, text);
+  std::string error;
+  if (!SaveRecentFolders(RecentFoldersFilePath(), RecentFolders_, &error)) {
+    QMessageBox::critical(this, QStringLiteral("Kirvane"),
+                          QStringLiteral("ファイル %1 を作成できません。").arg(ToQ(RecentFoldersFilePath())));
+    return false;
+  }
+  FillRecentCombo();
+  CBRecent->blockSignals(true);
+  CBRecent->setCurrentIndex(0);
+  CBRecent->blockSignals(false);
+  ExecuteAction(ImgCloseAct);
+  return true;
+}
