@@ -185,20 +185,30 @@ bool DecodeRows(TJpegSession& s, TBitmap32& bitmap, JSAMPROW* rows) {
   const int width = bitmap.Width(), height = bitmap.Height();
   if (int(s.Info.output_width) != width || int(s.Info.output_height) != height) ERREXIT(&s.Info, JERR_BAD_STATE);
   if (s.Info.output_components != 4) ERREXIT(&s.Info, JERR_BAD_STATE);
-  // A single-scan file is decoded as it is read: once its data has run out, every further row
-  // would come from padding, so decoding stops and those rows stay transparent. (A progressive
-  // file has read all it has by now and gives its whole picture, coarser where data is missing;
-  // a tiny file claiming 2^28 pixels would otherwise cost seconds of decoding nothing.)
+  // A single-scan file is decoded as it is read. Once its entropy-coded data has run out (the
+  // file ends, or a marker other than a restart marker comes), libjpeg makes every further row
+  // from padding, so decoding stops two rows of MCUs later (the rows the last data reached) and
+  // the rest stays transparent. A progressive file has read all it has by now and gives its
+  // whole picture, coarser where data is missing. Without this a tiny file claiming 2^28
+  // pixels would cost seconds of decoding nothing.
   const bool sequential = !jpeg_has_multiple_scans(&s.Info);
+  const JDIMENSION margin = JDIMENSION(2 * DCTSIZE * std::max(s.Info.max_v_samp_factor, 1));
+  JDIMENSION stopAt = s.Info.output_height;
+  auto dataEnded = [&s] {
+    const int marker = s.Info.unread_marker;
+    return s.Err.SawEof || (marker != 0 && (marker < JPEG_RST0 || marker > JPEG_RST0 + 7));
+  };
   JSAMPARRAY buffer = s.Cmyk ? (*s.Info.mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(&s.Info), JPOOL_IMAGE,
                                                           JDIMENSION(width) * 4, 1)
                              : nullptr;
-  while (s.Info.output_scanline < s.Info.output_height && !(sequential && s.Err.SawEof)) {
+  while (s.Info.output_scanline < stopAt) {
+    if (sequential && stopAt == s.Info.output_height && dataEnded())
+      stopAt = std::min(stopAt, s.Info.output_scanline + margin);
     const JDIMENSION row = s.Info.output_scanline;
     if (!s.Cmyk) {
       // libjpeg writes straight into the bitmap: one pointer per row, as many rows per call as
       // it likes (several for upsampled chroma).
-      if (jpeg_read_scanlines(&s.Info, rows + row, s.Info.output_height - row) == 0) break;
+      if (jpeg_read_scanlines(&s.Info, rows + row, stopAt - row) == 0) break;
       continue;
     }
     if (jpeg_read_scanlines(&s.Info, buffer, 1) != 1) break;

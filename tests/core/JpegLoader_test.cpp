@@ -138,28 +138,49 @@ TEST(JpegLoader, TruncatedFilesGiveThePartTheyHaveOrFail) {
   }
 }
 
-// A baseline file cut in half: the top is there, the rows it never reached are transparent.
+// A baseline file whose data stops half-way, at the end of the file or at an end-of-image
+// marker: the top is there, the rows the data never reached are transparent.
 TEST(JpegLoader, RowsBeyondTheEndOfABaselineFileAreTransparent) {
-  const std::vector<uint8_t> whole = ReadBytes(Sample("ycc444-baseline.jpg"));
-  const size_t scanData = FirstScanData(whole);
-  const std::vector<uint8_t> part(whole.begin(), whole.begin() + std::ptrdiff_t(scanData + (whole.size() - scanData) / 2));
-  TDecodeResult r = DecodeJpeg(part), full = DecodeJpeg(whole);
-  ASSERT_TRUE(r.Ok() && full.Ok());
-  EXPECT_TRUE(r.Partial());
-  for (int x = 0; x < 61; ++x) {
-    EXPECT_EQ(r.Bitmap().Pixel(x, 0), full.Bitmap().Pixel(x, 0));
-    EXPECT_EQ(r.Bitmap().Pixel(x, 46), Color32(0, 0, 0, 0));
+  for (const char* name : {"ycc444-baseline.jpg", "cmyk-adobe.jpg"}) {
+    const std::vector<uint8_t> whole = ReadBytes(Sample(name));
+    const size_t half = FirstScanData(whole) + (whole.size() - FirstScanData(whole)) / 2;
+    std::vector<uint8_t> cut(whole.begin(), whole.begin() + std::ptrdiff_t(half)), closed = cut;
+    closed.insert(closed.end(), {0xFF, 0xD9});
+    TDecodeResult full = DecodeJpeg(whole);
+    ASSERT_TRUE(full.Ok());
+    for (const auto* part : {&cut, &closed}) {
+      SCOPED_TRACE(std::string(name) + (part == &cut ? " cut" : " cut, then end marker"));
+      TDecodeResult r = DecodeJpeg(*part);
+      ASSERT_TRUE(r.Ok()) << r.Error().Message;
+      EXPECT_TRUE(r.Partial());
+      for (int x = 0; x < 61; ++x) {
+        EXPECT_EQ(r.Bitmap().Pixel(x, 0), full.Bitmap().Pixel(x, 0));
+        EXPECT_EQ(r.Bitmap().Pixel(x, 46), Color32(0, 0, 0, 0));
+      }
+    }
   }
 }
 
+// Damage that leaves every marker in place: the picture still comes, and with restart markers
+// the decoder finds its feet again, so the bottom rows are as in the undamaged file.
 TEST(JpegLoader, DamagedEntropyDataStillGivesThePicture) {
-  std::vector<uint8_t> jpeg = ReadBytes(Sample("ycc420-baseline.jpg"));
-  const size_t from = FirstScanData(jpeg), to = FindMarker(jpeg, 0xD9, true);
-  for (size_t i = from + 40; i < to; i += 97) jpeg[i] = uint8_t(jpeg[i] ^ 0x5A);
-  TDecodeResult r = DecodeJpeg(jpeg);
-  ASSERT_TRUE(r.Ok()) << r.Error().Message;
-  EXPECT_EQ(r.Bitmap().Width(), 61);
-  EXPECT_FALSE(r.Partial());
+  for (const char* name : {"ycc420-baseline.jpg", "ycc420-restart.jpg"}) {
+    SCOPED_TRACE(name);
+    const std::vector<uint8_t> whole = ReadBytes(Sample(name));
+    std::vector<uint8_t> jpeg = whole;
+    const size_t from = FirstScanData(jpeg), to = FindMarker(jpeg, 0xD9, true);
+    for (size_t i = from + 8; i < from + (to - from) / 4; i += 7) {
+      const uint8_t damaged = uint8_t(jpeg[i] ^ 0x5A);
+      if (jpeg[i] != 0xFF && jpeg[i - 1] != 0xFF && damaged != 0xFF) jpeg[i] = damaged;
+    }
+    TDecodeResult r = DecodeJpeg(jpeg), full = DecodeJpeg(whole);
+    ASSERT_TRUE(r.Ok() && full.Ok()) << r.Error().Message;
+    EXPECT_EQ(r.Bitmap().Width(), 61);
+    EXPECT_EQ(AlphaOf(r.Bitmap().Pixel(0, 0)), 255);
+    if (std::string(name) == "ycc420-restart.jpg") {
+      for (int x = 0; x < 61; ++x) EXPECT_EQ(r.Bitmap().Pixel(x, 46), full.Bitmap().Pixel(x, 46));
+    }
+  }
 }
 
 TEST(JpegLoader, RefusesFilesItCannotOrMustNotDecode) {
