@@ -135,6 +135,14 @@ void TZmListView::keyPressEvent(QKeyEvent* event) {
     event->accept();
     return;
   }
+  // A space typed while a search is running belongs to the search text ("IMG 0012").
+  const bool searching = !TypeAhead_.isEmpty() && TypeAheadClock_.isValid() &&
+                         TypeAheadClock_.elapsed() <= TypeAheadIntervalMs;
+  if (event->key() == Qt::Key_Space && searching && !(event->modifiers() & Qt::ControlModifier)) {
+    keyboardSearch(QStringLiteral(" "));
+    event->accept();
+    return;
+  }
   if (event->key() == Qt::Key_Space && !(event->modifiers() & ~(Qt::ControlModifier | Qt::KeypadModifier))) {
     if (HasCell(oldRow)) {
       const bool toggle = (event->modifiers() & Qt::ControlModifier) && Selection_.IsSelected(oldRow);

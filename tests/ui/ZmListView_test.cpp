@@ -480,6 +480,23 @@ class ZmListViewTest : public QObject {
     QTest::keyClicks(view.get(), "a");
     QCOMPARE(view->FocusedRow(), 0);
 
+    // A space continues a running search; after a pause it selects the focused row instead.
+    const QStringList spaced{"IMG 1", "IMG2", "IMG 2"};
+    view->OnDataFind = [&](const QString& text, int start, bool wrap) { return FindPrefix(spaced, text, start, wrap); };
+    view->TypeAheadIntervalMs = 1000;
+    view->ResetTypeAhead();
+    view->ClearSelection();
+    QTest::keyClicks(view.get(), "img 2");
+    QCOMPARE(view->FocusedRow(), 2);
+    view->ResetTypeAhead();
+    view->SetFocusedRow(1);
+    QTest::keyClick(view.get(), Qt::Key_Space);
+    QCOMPARE(Selected(*view), (std::vector<int>{1, 2}));
+    view->OnDataFind = [&](const QString& text, int start, bool wrap) {
+      starts << start;
+      return FindPrefix(names, text, start, wrap);
+    };
+
     // Control keys are not search text; a finder answering nonsense changes nothing.
     starts.clear();
     QTest::keyClick(view.get(), Qt::Key_Backspace);
@@ -487,7 +504,7 @@ class ZmListViewTest : public QObject {
     QVERIFY(starts.isEmpty());
     view->OnDataFind = [](const QString&, int, bool) { return 1000; };
     QTest::keyClicks(view.get(), "x");
-    QCOMPARE(view->FocusedRow(), 0);
+    QCOMPARE(view->FocusedRow(), 1);
   }
 
   void TypeToFindScrollsTheMatchIntoView() {
