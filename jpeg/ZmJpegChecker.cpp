@@ -1,0 +1,162 @@
+#include "jpeg/ZmJpegChecker.h"
+
+#include <memory>
+#include <utility>
+#include <vector>
+
+#include "catalogue/ZmFileInfo.h"
+#include "catalogue/ZmFileInfos.h"
+#include "jpeg/ZmJpegInfo.h"
+
+// The worker: analyses the records one after the other and hands the results over in
+// synchronized steps. Between two steps only the worker touches Pending, Stored and Errors; inside
+// a step only the user-interface thread does, while the worker waits.
+class TZmJpegCheckThread : public TThread {
+ public:
+  using TAnalyzer = std::function<void(const std::string&, TZmJpegInfo&)>;
+
+  TZmJpegCheckThread(TZmThreadJpegChecker& owner, std::vector<TZmFileInfo*> records, TAnalyzer analyzer,
+                     std::chrono::milliseconds interval)
+      : Records(std::move(records)), Owner_(owner), Analyzer_(std::move(analyzer)), Interval_(interval) {}
+
+  const std::vector<TZmFileInfo*> Records;  // the visible list as it was at Start
+  std::vector<std::unique_ptr<TZmJpegInfo>> Pending;  // results for Records[Stored], [Stored + 1], ...
+  size_t Stored = 0;  // records whose results have been handed over
+  int32_t Errors = 0;  // results so far with a code above 1
+
+ protected:
+  void Execute() override;
+
+ private:
+  std::unique_ptr<TZmJpegInfo> Analyze(const TZmFileInfo& record);
+
+  TZmThreadJpegChecker& Owner_;
+  const TAnalyzer Analyzer_;
+  const std::chrono::milliseconds Interval_;
+};
+
+std::unique_ptr<TZmJpegInfo> TZmJpegCheckThread::Analyze(const TZmFileInfo& record) {
+  auto info = std::make_unique<TZmJpegInfo>();
+  try {
+    Analyzer_(record.FullFileName(), *info);
+    return info;
+  } catch (...) {
+  }
+  // Reading failed after the file was opened (an I/O error, a file cut short while we read it).
+  // The half-filled result is dropped, but the file must not keep an old verdict or look
+  // unchecked: it gets the code of a failed analysis and counts as an error.
+  *info = TZmJpegInfo();
+  info->Result = 3;
+  return info;
+}
+
+void TZmJpegCheckThread::Execute() {
+  Synchronize([this] { Owner_.WorkerStarted(); });
+  auto lastStep = std::chrono::steady_clock::now();
+  try {
+    for (size_t i = 0; i < Records.size() && !Terminated(); ++i) {
+      Pending.push_back(Analyze(*Records[i]));
+      if (Pending.back()->Result > 1) ++Errors;
+      const auto now = std::chrono::steady_clock::now();
+      // The first and the last file are always reported, and a stop request hands the results
+      // over at once; otherwise one step per interval.
+      if (i == 0 || i + 1 == Records.size() || Terminated() || now - lastStep >= Interval_) {
+        Synchronize([this] { Owner_.Deliver(*this, true); });
+        lastStep = std::chrono::steady_clock::now();
+      }
+    }
+  } catch (...) {
+    // Out of memory: the check ends as if stopped, keeping the results so far.
+  }
+  Synchronize([this] {
+    Owner_.Deliver(*this, !Pending.empty());
+    Owner_.Running_ = false;
+  });
+}
+
+TZmThreadJpegChecker::TZmThreadJpegChecker() = default;
+
+TZmThreadJpegChecker::~TZmThreadJpegChecker() {
+  // No events during destruction: the owner is going away too.
+  OnStartExecute = nullptr;
+  OnProgress = nullptr;
+  OnTerminate = nullptr;
+  RestartPending_ = false;
+  Stop();
+}
+
+void TZmThreadJpegChecker::Start() {
+  if (InWorkerCall_ && Thread_) {
+    // One worker at a time, and the running one waits for the event we are in: the new check
+    // begins when it has ended.
+    Thread_->Terminate();
+    RestartPending_ = true;
+    return;
+  }
+  Stop();
+  std::vector<TZmFileInfo*> records;
+  if (FileInfos) records = FileInfos->List().VisibleItems();
+  Running_ = true;
+  ErrorCount_ = 0;
+  Progress_ = 0;
+  auto* worker = new TZmJpegCheckThread(*this, std::move(records),
+                                        Analyzer ? Analyzer : TZmJpegCheckThread::TAnalyzer(AnalyzeJpegFile),
+                                        ProgressInterval);
+  worker->Priority = FileInfos ? FileInfos->Priority() : TThreadPriority::tpHighest;
+  worker->FreeOnTerminate = true;
+  worker->OnTerminate = [this](TThread* t) { WorkerEnded(t); };
+  Thread_ = worker;
+  worker->Start();
+}
+
+void TZmThreadJpegChecker::Stop() {
+  TZmJpegCheckThread* worker = Thread_;
+  if (!worker) return;
+  if (InWorkerCall_) {
+    // Waiting here for the worker, which waits for this very call, would never end.
+    RestartPending_ = false;
+    worker->Terminate();
+    return;
+  }
+  // Take the worker over before its end event can run; it then no longer frees itself.
+  worker->FreeOnTerminate = false;
+  worker->Terminate();
+  worker->WaitFor();  // runs the remaining steps and the end event meanwhile
+  delete worker;
+}
+
+void TZmThreadJpegChecker::RaiseInWorkerCall(const std::function<void()>& event) {
+  if (!event) return;
+  // A copy, so that a handler may replace the event it runs from.
+  const std::function<void()> handler = event;
+  struct TGuard {
+    int& Depth;
+    explicit TGuard(int& d) : Depth(d) { ++Depth; }
+    ~TGuard() { --Depth; }
+  } guard(InWorkerCall_);
+  handler();
+}
+
+void TZmThreadJpegChecker::WorkerStarted() { RaiseInWorkerCall(OnStartExecute); }
+
+void TZmThreadJpegChecker::Deliver(TZmJpegCheckThread& worker, bool raiseProgress) {
+  // Stored here, on the user-interface thread, so that nothing reading a record's result meanwhile
+  // (the error selection, a repaint) can meet one being freed.
+  for (std::unique_ptr<TZmJpegInfo>& info : worker.Pending) worker.Records[worker.Stored++]->SetJpegInfo(info.release());
+  worker.Pending.clear();
+  ErrorCount_ = worker.Errors;
+  Progress_ = worker.Records.empty() ? 0.0f : float(double(worker.Stored) / double(worker.Records.size()));
+  if (raiseProgress) RaiseInWorkerCall(OnProgress);
+}
+
+void TZmThreadJpegChecker::WorkerEnded(TThread* worker) {
+  // Forget the worker before the end event: a handler that starts the next check must not meet it.
+  if (Thread_ == worker) Thread_ = nullptr;
+  if (!Thread_) Running_ = false;  // also when the worker ended without its last step
+  const bool restart = std::exchange(RestartPending_, false);
+  if (OnTerminate) {
+    const std::function<void()> handler = OnTerminate;
+    handler();
+  }
+  if (restart) Start();
+}
