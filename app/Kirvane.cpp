@@ -8,7 +8,7 @@
 
 #include "app/MainWin.h"
 #include "platform/SingleInstance.h"
-#include "platform/Thread.h"
+#include "platform/SynchronizePump.h"
 
 namespace {
 
@@ -23,16 +23,6 @@ std::string StartArgument(int argc, char** argv) {
   }
   return arg;
 }
-
-// Synchronized calls of worker threads run on this thread whenever a worker queues one.
-class TSynchronizePump : public QObject {
- public:
-  TSynchronizePump() {
-    SetMainThread();
-    SetSynchronizeWakeup([this] { QMetaObject::invokeMethod(this, [] { CheckSynchronize(); }, Qt::QueuedConnection); });
-  }
-  ~TSynchronizePump() override { SetSynchronizeWakeup(nullptr); }
-};
 
 }  // namespace
 
@@ -58,6 +48,7 @@ int main(int argc, char** argv) {
   });
   QObject::connect(&instance, &TSingleInstance::OpenRequested, &window,
                    [&window](const QByteArray& path) { window.MoveFolder(path.toStdString()); });
+  CloseOnTerminationSignals(&window);
   window.show();
   return app.exec();
 }

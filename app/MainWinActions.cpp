@@ -1,7 +1,9 @@
 // The main window's commands, menus, tool bars and popup menus.
 #include <QActionGroup>
 #include <QComboBox>
+#include <QLineEdit>
 #include <QMenuBar>
+#include <QStyle>
 #include <QToolBar>
 #include <QToolButton>
 
@@ -164,11 +166,37 @@ void TFormKirvane::CreateMenus() {
 }
 
 void TFormKirvane::CreateToolBars() {
+  // Icons from the desktop's theme, or the style's own where the theme has none.
+  struct TIconSpec {
+    QAction* Action;
+    const char* Theme;
+    QStyle::StandardPixmap Fallback;
+  };
+  const TIconSpec icons[] = {
+      {BackAct, "go-previous", QStyle::SP_ArrowBack},
+      {ForwardAct, "go-next", QStyle::SP_ArrowForward},
+      {UpFolderAct, "go-up", QStyle::SP_FileDialogToParent},
+      {StopAct, "process-stop", QStyle::SP_BrowserStop},
+      {RefreshAllAct, "view-refresh", QStyle::SP_BrowserReload},
+      {RefreshFoldersAct, "view-refresh", QStyle::SP_BrowserReload},
+      {RefreshFilesAct, "view-refresh", QStyle::SP_BrowserReload},
+      {FolderBarVisibleAct, "folder", QStyle::SP_DirIcon},
+      {SubFolderSearchAct, "folder-open", QStyle::SP_DirOpenIcon},
+      {HiddenFileViewAct, "view-hidden", QStyle::SP_FileDialogDetailedView},
+      {DoNowAct, "media-seek-forward", QStyle::SP_MediaSeekForward},
+      {ShowManualAct, "media-playback-start", QStyle::SP_MediaPlay},
+      {ShowAutoAct, "media-skip-forward", QStyle::SP_MediaSkipForward},
+      {GoAct, "go-jump", QStyle::SP_ArrowRight},
+  };
+  for (const TIconSpec& i : icons) {
+    QIcon icon = QIcon::fromTheme(QString::fromLatin1(i.Theme));
+    i.Action->setIcon(icon.isNull() ? style()->standardIcon(i.Fallback) : icon);
+  }
   auto button = [this](QToolBar* bar, QAction* action, QMenu* dropDown = nullptr) {
     auto* b = new QToolButton(bar);
     b->setDefaultAction(action);
     b->setAutoRaise(true);
-    b->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    b->setToolButtonStyle(Qt::ToolButtonIconOnly);
     if (dropDown) {
       b->setMenu(dropDown);
       b->setPopupMode(QToolButton::MenuButtonPopup);
@@ -205,9 +233,12 @@ void TFormKirvane::CreateToolBars() {
   CBRecent->setInsertPolicy(QComboBox::NoInsert);
   CBRecent->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
   CBRecent->setMinimumContentsLength(20);
+  // The combo takes the width of its tool bar, less the Go button.
+  CBRecent->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
   ToolBar2->addWidget(CBRecent);
   GoAct->setText(QStringLiteral("移動"));
   TBtnGo = button(ToolBar2, GoAct);
+  TBtnGo->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
 
   for (QToolButton* b : {TBtnBack, TBtnForward}) {
     // The history menus have no generated accelerators; an empty menu still shows "なし".
@@ -249,4 +280,7 @@ void TFormKirvane::ConnectCommands() {
       PrepareRun();
     });
   connect(ZmExitAction1, &QAction::triggered, this, &QWidget::close);
+  connect(CBRecent, &QComboBox::activated, this, [this] { CBRecentSelect(); });
+  CBRecent->installEventFilter(this);
+  CBRecent->lineEdit()->installEventFilter(this);
 }

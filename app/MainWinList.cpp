@@ -7,6 +7,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QStyle>
 #include <QSplitter>
 #include <QToolButton>
 #include <QTreeView>
@@ -84,7 +85,10 @@ void TFormKirvane::CreateFileList() {
     const std::vector<std::string> names = FileTypes_->IconNames();
     QIcon icon;
     if (index >= 0 && size_t(index) < names.size()) icon = QIcon::fromTheme(ToQ(names[size_t(index)]));
-    if (icon.isNull()) icon = QIcon::fromTheme(QStringLiteral("text-x-generic"));
+    if (icon.isNull()) {
+      const bool folder = index >= 0 && size_t(index) < names.size() && names[size_t(index)].starts_with("folder");
+      icon = style()->standardIcon(folder ? QStyle::SP_DirIcon : QStyle::SP_FileIcon);
+    }
     cache.insert(index, icon);
     return icon;
   };

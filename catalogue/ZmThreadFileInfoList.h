@@ -35,7 +35,7 @@ class TZmThreadFileInfoListDefaults : public TZmCustomDefaults {
   TZmThreadFileInfoList& Owner_;
 };
 
-// Progress of a threaded scan, reported after each folder.
+// Progress of a threaded scan, reported after a folder has been enumerated (at most every 50 ms).
 struct TZmFolderSearched {
   int32_t FoldersSearched;  // folders enumerated so far, the first one included
   int32_t EntriesFound;     // entries found so far

@@ -1,5 +1,7 @@
 #include "catalogue/ZmThreadFileInfoListThread.h"
 
+#include <chrono>
+
 TZmThreadFileInfoListThread::TZmThreadFileInfoListThread(TZmThreadFileInfoList& owner)
     : Owner_(owner), WorkList_(std::make_unique<TZmFileInfoList>()), OnFolderSearched_(owner.OnFolderSearched) {
   WorkList_->Options = owner.Options;
@@ -11,6 +13,11 @@ TZmThreadFileInfoListThread::TZmThreadFileInfoListThread(TZmThreadFileInfoList& 
 void TZmThreadFileInfoListThread::ReportFolder() {
   ++FoldersSearched_;
   if (!OnFolderSearched_) return;
+  // Each report waits for the user-interface thread; in a tree of many small folders that
+  // would cost more than the scan, so reports come at most every 50 ms (the first at once).
+  const auto now = std::chrono::steady_clock::now();
+  if (FoldersSearched_ > 1 && now - LastReport_ < std::chrono::milliseconds(50)) return;
+  LastReport_ = now;
   const TZmFolderSearched progress{FoldersSearched_, int32_t(WorkList_->AllFiles.size())};
   Synchronize([&] {
     ++Owner_.InWorkerCall_;

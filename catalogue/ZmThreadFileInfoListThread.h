@@ -1,6 +1,7 @@
 // TZmThreadFileInfoListThread: the worker that scans for a TZmThreadFileInfoList.
 #pragma once
 
+#include <chrono>
 #include <functional>
 #include <memory>
 
@@ -24,4 +25,5 @@ class TZmThreadFileInfoListThread : public TThread {
   std::unique_ptr<TZmFileInfoList> WorkList_;
   std::function<void(const TZmFolderSearched&)> OnFolderSearched_;
   int32_t FoldersSearched_ = 0;
+  std::chrono::steady_clock::time_point LastReport_;
 };

@@ -5,5 +5,5 @@ target_sources(kirvane_platform PRIVATE
   platform/MimeFileTypes.cpp
 )
 if(NOT KV_CORE_ONLY)
-  target_sources(kirvane_ui PRIVATE platform/SingleInstance.cpp)
+  target_sources(kirvane_ui PRIVATE platform/SingleInstance.cpp platform/SynchronizePump.cpp)
 endif()

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <thread>
@@ -73,8 +74,11 @@ TEST_F(ThreadedListTest, ScanRunsOnAWorkerAndEndsWithOneEvent) {
   EXPECT_EQ(List.Count(), 401);
   EXPECT_EQ(List.AllFiles.size(), 421u);  // 400 files, 20 folders, top.jpg
   EXPECT_EQ(List.AllFiles.back()->FindIndex, 420);
-  ASSERT_EQ(progress.size(), 21u);
-  EXPECT_EQ(progress.back(), 21);
+  // Reports are throttled in time; the first comes at once and the counts only grow.
+  ASSERT_FALSE(progress.empty());
+  EXPECT_EQ(progress.front(), 1);
+  EXPECT_LE(progress.back(), 21);
+  EXPECT_TRUE(std::is_sorted(progress.begin(), progress.end()));
   EXPECT_EQ(CountAtEnd, std::vector<size_t>{421});  // the result is in place when the event runs
 }
 
@@ -191,6 +195,8 @@ TEST(ThreadedListSettings, IniSectionDefaultsAndHandEditedKeys) {
 namespace {
 
 TEST_F(ThreadedListTest, StopAndStartFromTheProgressEventDoNotDeadlock) {
+  TSlowTypes types(0);  // slow enough for several progress reports
+  List.FileTypes = &types;
   List.Options = filoSubFolderSearch;
   int calls = 0;
   List.OnFolderSearched = [&](const TZmFolderSearched&) {
@@ -203,7 +209,10 @@ TEST_F(ThreadedListTest, StopAndStartFromTheProgressEventDoNotDeadlock) {
 
   calls = 0;
   List.OnFolderSearched = [&](const TZmFolderSearched&) {
-    if (++calls == 2) List.Start();  // restarts after the running scan has ended
+    if (++calls == 2) {
+      List.FileTypes = nullptr;  // the restarted scan runs at full speed
+      List.Start();              // restarts after the running scan has ended
+    }
   };
   List.Start();
   PumpUntilTerminated(3);

@@ -1,0 +1,311 @@
+// The main window on the offscreen platform, with real folder trees in temporary folders.
+#include <QAction>
+#include <QComboBox>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTreeView>
+
+#include <filesystem>
+#include <fstream>
+
+#include "app/MainWin.h"
+#include "app/RecentFolders.h"
+#include "catalogue/FormatSettings.h"
+#include "catalogue/ZmUtils.h"
+#include "columns/ZmListView.h"
+#include "options/IniFile.h"
+#include "platform/SynchronizePump.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+void Touch(const std::string& path, const std::string& contents = "x") {
+  fs::create_directories(fs::path(path).parent_path());
+  std::ofstream(path) << contents;
+}
+std::string Text(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+}  // namespace
+
+class MainWinTest : public QObject {
+  Q_OBJECT
+
+ private:
+  std::unique_ptr<QTemporaryDir> Config_, Files_;
+  std::unique_ptr<TSynchronizePump> Pump_;
+  std::unique_ptr<TFormKirvane> Form_;
+
+  std::string Dir() const { return Files_->path().toStdString() + "/"; }
+  TFormKirvane& Form() { return *Form_; }
+  TZmListView& List() { return *Form_->FileListView(); }
+
+  void WaitListed() {
+    QTRY_VERIFY_WITH_TIMEOUT(!Form().FileInfos().List().Busy(), 20000);
+    QCoreApplication::processEvents();
+  }
+  void Go(const std::string& path) {
+    Form().MoveFolder(path);
+    WaitListed();
+  }
+  int RowOf(const std::string& name) { return Form().IndexOfFile(Dir() + name); }
+  QString Status(int panel) { return Form().StatusText(panel); }
+  void ReleaseKey(int key, Qt::KeyboardModifiers mods = {}) { QTest::keyRelease(&List(), Qt::Key(key), mods); }
+  void TypeKey(int key, Qt::KeyboardModifiers mods = {}) {
+    QTest::keyPress(&List(), Qt::Key(key), mods);
+    QTest::keyRelease(&List(), Qt::Key(key), mods);
+  }
+
+ private slots:
+  void init() {
+    Config_ = std::make_unique<QTemporaryDir>();
+    Files_ = std::make_unique<QTemporaryDir>();
+    qputenv("KIRVANE_CONFIG_DIR", Config_->path().toUtf8());
+    Pump_ = std::make_unique<TSynchronizePump>();
+    for (const char* name : {"a.jpg", "b.png", "B2.PNG", "c.txt", "sub/d.jpg", "sub/e.bmp", "other/f.jpg"})
+      Touch(Dir() + name);
+    Form_ = std::make_unique<TFormKirvane>();
+    Form().FirstActivate();
+    WaitListed();
+    // Texts as the tests expect them, whatever the machine's locale.
+    FormatSettings().ThousandSeparator = ",";
+    FormatSettings().DecimalSeparator = ".";
+  }
+  void cleanup() {
+    Form_.reset();
+    Pump_.reset();
+  }
+
+  void listsTheImagesOfAFolder() {
+    Go(Dir());
+    QCOMPARE(List().ItemsCount(), 3);  // c.txt is no image; sub/ is a folder
+    QCOMPARE(Form().NowIndex, 0);
+    QCOMPARE(Status(0), QStringLiteral("0 個のオブジェクトを選択"));
+    QCOMPARE(Status(1), QStringLiteral("3 個のオブジェクト"));
+    QCOMPARE(Status(2), QStringLiteral("3 バイト"));
+    QCOMPARE(Form().AddressCombo()->currentText(), QString::fromStdString(Dir()));
+    QCOMPARE(Form().windowTitle(), QString::fromStdString(Dir()) + " - Kirvane");
+    // The same folder with another spelling of its end is the same place: no new history entry.
+    const int entries = Form().History().Count();
+    Go(ExcludeTrailingPathDelimiter(Dir()));
+    QCOMPARE(Form().History().Count(), entries);
+    // With sub-folders.
+    Form().Action("SubFolderSearchAct")->trigger();
+    QCOMPARE(List().ItemsCount(), 3);  // the option applies from the next listing
+    Form().Action("RefreshFilesAct")->trigger();
+    WaitListed();
+    QCOMPARE(List().ItemsCount(), 6);
+  }
+
+  void anInvalidPathChangesNothingButTheStatus() {
+    Go(Dir());
+    const int entries = Form().History().Count();
+    Form().MoveFolder(Dir() + "missing");
+    QCOMPARE(Status(0), QStringLiteral("無効なフォルダです。"));
+    QCOMPARE(Form().History().Count(), entries);
+    QCOMPARE(Form().AddressCombo()->currentText(), QString::fromStdString(Dir() + "missing"));
+  }
+
+  void aFileIsFocusedAndSelectedInItsFolder() {
+    Go(Dir() + "sub/e.bmp");
+    QCOMPARE(Form().History().NowItem()->Folder, Dir() + "sub/");
+    const int row = Form().IndexOfFile(Dir() + "sub/e.bmp");
+    QVERIFY(row >= 0);
+    QCOMPARE(List().FocusedRow(), row);
+    QVERIFY(List().IsSelected(row));
+    QCOMPARE(Form().NowIndex, row);
+  }
+
+  void backAndForwardRestoreTheSelection() {
+    Go(Dir());
+    const int b = RowOf("b.png");
+    List().SetSelected(b, true);
+    List().SetFocusedRow(b);
+    Go(Dir() + "sub/");
+    Form().ActionList1Update();
+    QVERIFY(TFormKirvane::ExecuteAction(Form().Action("BackAct")));
+    WaitListed();
+    QCOMPARE(Form().History().NowItem()->Folder, Dir());
+    QCOMPARE(List().FocusedRow(), RowOf("b.png"));
+    QVERIFY(List().IsSelected(RowOf("b.png")));
+    QCOMPARE(List().SelectedCount(), 1);
+    Form().ActionList1Update();
+    QVERIFY(TFormKirvane::ExecuteAction(Form().Action("ForwardAct")));
+    WaitListed();
+    QCOMPARE(Form().History().NowItem()->Folder, Dir() + "sub/");
+    Form().ActionList1Update();
+    QVERIFY(!Form().Action("ForwardAct")->isEnabled());
+  }
+
+  void sortingKeepsFocusAndSelection() {
+    Go(Dir());
+    const int a = RowOf("a.jpg");
+    List().SetSelected(a, true);
+    List().SetFocusedRow(a);
+    // Name descending: a.jpg moves from the top to the bottom.
+    int nameColumn = -1;
+    for (int c = 0; c < List().ColumnCount(); ++c)
+      if (List().ColumnTag(c) == 0) nameColumn = c;
+    QVERIFY(nameColumn >= 0);
+    emit List().ColumnClick(nameColumn);
+    QCOMPARE(List().ColumnCaption(nameColumn), QStringLiteral("▼名前"));
+    QCOMPARE(RowOf("a.jpg"), 2);
+    QCOMPARE(List().FocusedRow(), 2);
+    QVERIFY(List().IsSelected(2));
+    QCOMPARE(Form().FileInfos().SortDown(), true);
+  }
+
+  void typeToFindWrapsAndIgnoresCase() {
+    Go(Dir());
+    List().setFocus();
+    List().SetFocusedRow(RowOf("b.png"));
+    List().keyboardSearch(QStringLiteral("A"));
+    QCOMPARE(List().FocusedRow(), RowOf("a.jpg"));  // wrapped past the end to the top
+    List().ResetTypeAhead();
+    List().keyboardSearch(QStringLiteral("z"));
+    QCOMPARE(List().FocusedRow(), RowOf("a.jpg"));  // no match leaves the focus
+  }
+
+  void keysActOnlyWhenPressedInTheList() {
+    Go(Dir() + "sub/");
+    const int entries = Form().History().Count();
+    Form().KeyDownSeen = false;
+    ReleaseKey(Qt::Key_Backspace);  // pressed elsewhere, released here: nothing
+    QCOMPARE(Form().History().NowItem()->Folder, Dir() + "sub/");
+    TypeKey(Qt::Key_Backspace);  // up one folder
+    WaitListed();
+    QCOMPARE(Form().History().NowItem()->Folder, Dir());
+    QCOMPARE(Form().History().Count(), entries + 1);
+    TypeKey(Qt::Key_Left, Qt::AltModifier);  // back
+    WaitListed();
+    QCOMPARE(Form().History().NowItem()->Folder, Dir() + "sub/");
+    Form().ActionList1Update();
+    TypeKey(Qt::Key_A, Qt::ControlModifier);  // select all
+    QCOMPARE(List().SelectedCount(), List().ItemsCount());
+    QCOMPARE(Status(0), QStringLiteral("%1 個のオブジェクトを選択").arg(List().ItemsCount()));
+  }
+
+  void stoppingShowsWhatWasFoundAndStartsNoSlideshow() {
+    for (int i = 0; i < 3000; ++i) Touch(Dir() + "big/" + std::to_string(i % 30) + "/" + std::to_string(i) + ".jpg");
+    QVERIFY(!Form().Action("SubFolderSearchAct")->isChecked());
+    Form().Action("SubFolderSearchAct")->trigger();
+    Form().Action("DoNowAct")->setChecked(true);
+    Form().MoveFolder(Dir() + "big/");
+    Form().Action("StopAct")->trigger();
+    QVERIFY(!Form().FileInfos().List().Busy());
+    QVERIFY(Form().FileInfos().List().Aborted());
+    QVERIFY(List().ItemsCount() <= 3000);
+    QVERIFY(Form().RecentFolders().empty());  // no slideshow start recorded a folder
+  }
+
+  void doNowRecordsTheFolderAndCloseWritesTheFiles() {
+    Form().Action("DoNowAct")->setChecked(true);
+    Go(Dir());
+    QCOMPARE(Form().RecentFolders(), TRecentFolders{Dir()});
+    Go(Dir() + "sub/");
+    QCOMPARE(Form().RecentFolders(), (TRecentFolders{Dir() + "sub/", Dir()}));
+    Form().close();
+    const std::string config = Config_->path().toStdString() + "/";
+    QCOMPARE(Text(config + "folder.txt"), Dir() + "sub/\r\n" + Dir() + "\r\n");
+    TMemIniFile ini(config + "kirvane.ini");
+    QCOMPARE(ini.ReadSections(),
+             (std::vector<std::string>{"SlideShow", "Option", "DesignColumn", "OptionFileInfos", "GraphicTypes"}));
+    QCOMPARE(ini.ReadBool("Option", "DoNow", false), true);
+    QCOMPARE(ini.ReadInteger("SlideShow", "ViewInterval", 0), 3000);
+    QCOMPARE(ini.ReadString("Option", "CommonSendPath", ""), std::string("/"));
+    QVERIFY(ini.ValueExists("DesignColumn", "LastAccessTime_Width"));
+    QVERIFY(ini.ValueExists("SlideShow", "StretchFilter"));
+  }
+
+  void settingsComeBackAtTheNextStart() {
+    Go(Dir());
+    Form().Action("HiddenFileViewAct")->trigger();  // was on
+    int sizeColumn = -1;
+    for (int c = 0; c < List().ColumnCount(); ++c)
+      if (List().ColumnTag(c) == 5) sizeColumn = c;
+    emit List().ColumnClick(sizeColumn);
+    Form().Action("IVNoneAct")->trigger();
+    Form().close();
+    Form_ = std::make_unique<TFormKirvane>();
+    Form().FirstActivate();
+    WaitListed();
+    QCOMPARE(Form().FileInfos().Options() & filoHiddenFileView, 0);
+    QCOMPARE(Form().FileInfos().SortMode(), 5);
+    QCOMPARE(Form().AppOptions().ImgViewMode, uint8_t(0));
+    QCOMPARE(List().SortColumnIndex, 5);
+  }
+
+  void commandStateFollowsTheList() {
+    Go(Dir() + "other/");  // one file
+    List().ClearSelection();
+    List().SetFocusedRow(-1);
+    Form().ActionList1Update();
+    QVERIFY(Form().Action("ShowManualAct")->isEnabled());
+    QVERIFY(!Form().Action("NameCopyAct")->isEnabled());
+    QVERIFY(!Form().Action("DeleteFileAct")->isEnabled());
+    List().SetSelected(0, true);
+    Form().ActionList1Update();
+    QVERIFY(Form().Action("DeleteFileAct")->isEnabled());
+    QVERIFY(!Form().Action("NameCopyAct")->isEnabled());
+    fs::create_directories(Dir() + "empty");
+    Go(Dir() + "empty/");
+    QCOMPARE(Form().NowIndex, -1);
+    Form().ActionList1Update();
+    QVERIFY(!Form().Action("ShowManualAct")->isEnabled());
+    QVERIFY(!Form().Action("SearchFindAct")->isEnabled());
+    QVERIFY(Form().Action("OpenFolderAct")->isEnabled());
+    QCOMPARE(Status(1), QStringLiteral("0 個のオブジェクト"));
+  }
+
+  // Two real processes: the second hands its argument over to the first and exits 0.
+  void secondInstanceHandsOverItsFirstArgument() {
+    const QString bin = QStringLiteral(KV_BIN_DIR "/kirvane");
+    const std::string config = Config_->path().toStdString() + "/";
+    // With DoNow on, every listing records its folder in folder.txt, which the test can read.
+    std::ofstream(config + "kirvane.ini") << "[Option]\r\nDoNow=1\r\n";
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+    QProcess first;
+    first.setProcessEnvironment(env);
+    first.start(bin, {QString::fromStdString(Dir() + "sub")});
+    QVERIFY(first.waitForStarted());
+    auto firstLine = [&] {
+      const TRecentFolders f = LoadRecentFolders(config + "folder.txt");
+      return f.empty() ? std::string() : f.front();
+    };
+    QTRY_COMPARE_WITH_TIMEOUT(firstLine(), Dir() + "sub/", 20000);
+
+    QProcess second;
+    second.setProcessEnvironment(env);
+    second.start(bin, {QString::fromStdString(Dir() + "other/f.jpg"), QStringLiteral("/ignored")});
+    QVERIFY(second.waitForFinished(20000));
+    QCOMPARE(second.exitCode(), 0);
+    QTRY_COMPARE_WITH_TIMEOUT(firstLine(), Dir() + "other/", 20000);
+
+    QProcess third;  // no argument: the first only comes to the front
+    third.setProcessEnvironment(env);
+    third.start(bin, {});
+    QVERIFY(third.waitForFinished(20000));
+    QCOMPARE(third.exitCode(), 0);
+    QCOMPARE(firstLine(), Dir() + "other/");
+
+    // A crashed first instance leaves its lock and socket behind; the next start is not blocked.
+    first.kill();
+    first.waitForFinished();
+    QProcess fourth;
+    fourth.setProcessEnvironment(env);
+    fourth.start(bin, {QString::fromStdString(Dir())});
+    QTRY_COMPARE_WITH_TIMEOUT(firstLine(), Dir(), 20000);
+    QCOMPARE(fourth.state(), QProcess::Running);
+    fourth.terminate();  // closes the window normally: the settings are saved
+    QVERIFY(fourth.waitForFinished(20000));
+    QVERIFY(fs::exists(config + "kirvane.ini"));
+    TMemIniFile ini(config + "kirvane.ini");
+    QVERIFY(ini.SectionExists("GraphicTypes"));
+  }
+};
+
+QTEST_MAIN(MainWinTest)
+#include "MainWin_test.moc"
