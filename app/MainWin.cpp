@@ -130,10 +130,10 @@ void TFormKirvane::InstallLocaleFormats() {
   fs.ThousandSeparator = QString(locale.groupSeparator()).toStdString();
   fs.CollationLocale = locale.name().toStdString();
   ResetCollation();
-  // The long time format without a time zone, as a file list shows it.
-  QString timeFormat = locale.timeFormat(QLocale::LongFormat);
-  for (const char* zone : {" (t)", " t", "t"}) timeFormat.remove(QString::fromLatin1(zone));
-  timeFormat = timeFormat.trimmed();
+  // Hours, minutes and seconds in the locale's short form ("H:mm" -> "H:mm:ss"): the long form
+  // of some locales spells units out and names the time zone, too wide for a list column.
+  QString timeFormat = locale.timeFormat(QLocale::ShortFormat);
+  if (!timeFormat.contains(QLatin1Char('s'))) timeFormat.replace(QStringLiteral("mm"), QStringLiteral("mm:ss"));
   fs.FormatShortDate = [locale](const TLocalDateTime& d) {
     return locale.toString(QDate(d.Year, d.Month, d.Day), QLocale::ShortFormat).toStdString();
   };

@@ -34,7 +34,8 @@ void TFormKirvane::ImgLoadActExecute() {
   const TZmThreadFileInfoList& list = ZmFileInfos1.List();
   const int row = LVFiles->FocusedRow();
   if (AppOptions_->ImgViewMode == ivNone || row < 0 || row >= list.Count() || list.Busy()) return;
-  if (QApplication::activeWindow() != this && isVisible()) return;
+  // Not while another of our windows (the slideshow) is the active one.
+  if (QWidget* active = QApplication::activeWindow(); active && active != this) return;
   QApplication::setOverrideCursor(Qt::WaitCursor);
   const std::string path = list.Items(row)->FullFileName();
   TDecodeResult picture = LoadPicture(path);

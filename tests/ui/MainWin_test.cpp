@@ -1,5 +1,7 @@
 // The main window on the offscreen platform, with real folder trees in temporary folders.
 #include <QAction>
+#include <QClipboard>
+#include <QGuiApplication>
 #include <QComboBox>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -14,6 +16,7 @@
 #include "catalogue/FormatSettings.h"
 #include "catalogue/ZmUtils.h"
 #include "columns/ZmListView.h"
+#include "imageview/ImgView32.h"
 #include "options/IniFile.h"
 #include "platform/SynchronizePump.h"
 
@@ -257,6 +260,34 @@ class MainWinTest : public QObject {
     QVERIFY(!Form().Action("SearchFindAct")->isEnabled());
     QVERIFY(Form().Action("OpenFolderAct")->isEnabled());
     QCOMPARE(Status(1), QStringLiteral("0 個のオブジェクト"));
+  }
+
+  void previewFollowsTheFocus() {
+    // A 40 x 20 grey image and one that cannot be decoded.
+    Touch(Dir() + "pv/p1.pgm", "P5 40 20 255\n" + std::string(800, '\x80'));
+    Touch(Dir() + "pv/p2.pgm", "P5 40 20 255\n");
+    Go(Dir() + "pv/");
+    TImgView32& view = *Form().Preview();
+    Form().Action("IVNoneAct")->trigger();
+    List().setFocus();
+    List().SetFocusedRow(Form().IndexOfFile(Dir() + "pv/p1.pgm"));
+    TypeKey(Qt::Key_Down);  // with no preview nothing loads
+    QVERIFY(view.Bitmap().Empty());
+    Form().Action("IVScaleNormalAct")->trigger();
+    List().SetFocusedRow(Form().IndexOfFile(Dir() + "pv/p1.pgm"));
+    TypeKey(Qt::Key_Up);
+    QCOMPARE(view.Bitmap().Width(), 40);
+    QCOMPARE(view.Scale(), 1.0f);
+    QCOMPARE(view.Hint(), QString::fromStdString("|" + Dir() + "pv/p1.pgm <40x20>"));
+    Form().ActionList1Update();
+    QVERIFY(TFormKirvane::ExecuteAction(Form().Action("ImgNameCopyAct")));
+    QCOMPARE(QGuiApplication::clipboard()->text(), QString::fromStdString(Dir() + "pv/p1.pgm"));
+    TypeKey(Qt::Key_Left);  // Left and Right do not reload
+    QCOMPARE(view.Bitmap().Width(), 40);
+    List().SetFocusedRow(Form().IndexOfFile(Dir() + "pv/p2.pgm"));
+    TypeKey(Qt::Key_Down);  // a file that cannot be shown empties the pane silently
+    QVERIFY(view.Bitmap().Empty());
+    QVERIFY(view.Hint().isEmpty());
   }
 
   // Two real processes: the second hands its argument over to the first and exits 0.
