@@ -1,4 +1,4 @@
-// What the Targa, PCX, SGI and Photoshop fuzz targets demand of a decode: it may fail, but a
+// What the decoders' fuzz targets demand of a decode: it may fail, but a
 // bitmap it returns is whole and every pixel is validly premultiplied (no colour component
 // above its alpha), which a decoder that mixes up straight and premultiplied colour breaks.
 #pragma once
