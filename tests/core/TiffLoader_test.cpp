@@ -49,6 +49,8 @@ constexpr TCorpusFile CorpusFiles[] = {
     {"tiff/pillow_g4-fillorder-test.tif", 218, 84, "278cb64b2f37e414", "ImageMagick"},
     {"tiff/pillow_g4-multi.tiff", 3307, 4677, "2a93d1fdfb69e660", "ImageMagick"},
     {"tiff/pillow_g4_orientation_6.tif", 590, 88, "b12b965513b76265", "ImageMagick -auto-orient"},
+    // Not a TIFF: the published rendering of the fill-order sample, compared with it below.
+    {"tiff/pillow_g4-fillorder-test.reference.png", 0, 0, "", "fails: a PNG"},
     // Its directory chain loops back to itself, but the first page is whole.
     {"tiff/corrupt/libtiff_test_ifd_loop_to_self.tif", 20, 20, "a476bccfcd9bb45b", "ImageMagick"},
     {"tiff/corrupt/libtiff_testfax3_bug_513.tiff", 0, 0, "", "fails: fax data overflows its line"},
