@@ -39,8 +39,15 @@ void SilenceGlobalHandlers() {
   (void)silenced;
 }
 
-// libtiff's raster word is A, B, G, R from high to low byte; ours is A, R, G, B.
-inline TColor32 FromAbgr(uint32_t v) { return (v & 0xFF00FF00u) | ((v >> 16) & 0xFFu) | ((v & 0xFFu) << 16); }
+// libtiff's raster word is A, B, G, R from high to low byte; ours is A, R, G, B. A file with
+// associated alpha may store colour above its alpha, which no premultiplied pixel can hold;
+// such colour is clamped.
+inline TColor32 FromAbgr(uint32_t v) {
+  const TColor32 c = (v & 0xFF00FF00u) | ((v >> 16) & 0xFFu) | ((v & 0xFFu) << 16);
+  const uint8_t a = AlphaOf(c);
+  if (a == 255) return c;
+  return Color32(a, std::min(RedOf(c), a), std::min(GreenOf(c), a), std::min(BlueOf(c), a));
+}
 
 // Where stored pixel (x, y) of a width x height page goes for each orientation value
 // (1 = rows top to bottom, columns left to right; 5-8 swap the axes).

@@ -209,6 +209,11 @@ TEST(TiffLoader, RefusesDamagedAndHostileFiles) {
     EXPECT_FALSE(DecodeTiff(c.Bytes).Ok());
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
   }
+  // Associated alpha with colour above it: clamped, so the pixel is a valid premultiplied one.
+  TDecodeResult clamped = DecodeTiff(with({{258, 8}, {262, 2}, {277, 4}, {278, 1}, {279, 4}, {338, 1}, {256, 1}, {257, 1}},
+                                          {200, 10, 0, 100}));
+  ASSERT_TRUE(clamped.Ok()) << clamped.Error().Message;
+  EXPECT_EQ(clamped.Bitmap().Pixel(0, 0), Color32(100, 100, 10, 0));
   // An orientation value outside 1-8 means the usual one.
   TDecodeResult odd = DecodeTiff(with({{274, 9}}, grey));
   ASSERT_TRUE(odd.Ok());
