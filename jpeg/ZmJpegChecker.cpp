@@ -23,6 +23,7 @@ class TZmJpegCheckThread : public TThread {
   std::vector<std::unique_ptr<TZmJpegInfo>> Pending;  // results for Records[Stored], [Stored + 1], ...
   size_t Stored = 0;  // records whose results have been handed over
   int32_t Errors = 0;  // results so far with a code above 1
+  bool InEndEvent = false;  // its end event is running (user-interface thread only)
 
  protected:
   void Execute() override;
@@ -103,26 +104,36 @@ void TZmThreadJpegChecker::Start() {
                                         Analyzer ? Analyzer : TZmJpegCheckThread::TAnalyzer(AnalyzeJpegFile),
                                         ProgressInterval);
   worker->Priority = FileInfos ? FileInfos->Priority() : TThreadPriority::tpHighest;
-  worker->FreeOnTerminate = true;
   worker->OnTerminate = [this](TThread* t) { WorkerEnded(t); };
   Thread_ = worker;
   worker->Start();
 }
 
 void TZmThreadJpegChecker::Stop() {
-  TZmJpegCheckThread* worker = Thread_;
-  if (!worker) return;
-  if (InWorkerCall_) {
-    // Waiting here for the worker, which waits for this very call, would never end.
-    RestartPending_ = false;
+  if (TZmJpegCheckThread* worker = Thread_) {
+    if (InWorkerCall_) {
+      // Waiting here for the worker, which waits for this very call, would never end.
+      RestartPending_ = false;
+      worker->Terminate();
+      return;
+    }
     worker->Terminate();
-    return;
+    worker->WaitFor();  // runs the remaining steps and the end event meanwhile
   }
-  // Take the worker over before its end event can run; it then no longer frees itself.
-  worker->FreeOnTerminate = false;
-  worker->Terminate();
-  worker->WaitFor();  // runs the remaining steps and the end event meanwhile
-  delete worker;
+  FreeEndedWorkers();
+}
+
+void TZmThreadJpegChecker::FreeEndedWorkers() {
+  for (size_t i = 0; i < Ended_.size();) {
+    TZmJpegCheckThread* worker = Ended_[i];
+    if (worker->InEndEvent) {  // it waits there for us
+      ++i;
+      continue;
+    }
+    Ended_.erase(Ended_.begin() + std::ptrdiff_t(i));
+    worker->WaitFor();  // it has only to return from its thread
+    delete worker;
+  }
 }
 
 void TZmThreadJpegChecker::RaiseInWorkerCall(const std::function<void()>& event) {
@@ -149,7 +160,12 @@ void TZmThreadJpegChecker::Deliver(TZmJpegCheckThread& worker, bool raiseProgres
   if (raiseProgress) RaiseInWorkerCall(OnProgress);
 }
 
-void TZmThreadJpegChecker::WorkerEnded(TThread* worker) {
+void TZmThreadJpegChecker::WorkerEnded(TThread* ended) {
+  auto* worker = static_cast<TZmJpegCheckThread*>(ended);
+  // Until this returns the worker waits for us: nothing in here may wait for it.
+  worker->InEndEvent = true;
+  FreeEndedWorkers();
+  Ended_.push_back(worker);
   // Forget the worker before the end event: a handler that starts the next check must not meet it.
   if (Thread_ == worker) Thread_ = nullptr;
   if (!Thread_) Running_ = false;  // also when the worker ended without its last step
@@ -159,4 +175,5 @@ void TZmThreadJpegChecker::WorkerEnded(TThread* worker) {
     handler();
   }
   if (restart) Start();
+  worker->InEndEvent = false;
 }

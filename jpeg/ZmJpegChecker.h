@@ -21,6 +21,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "platform/Thread.h"
 
@@ -31,7 +32,7 @@ class TZmJpegInfo;
 class TZmThreadJpegChecker {
  public:
   TZmThreadJpegChecker();
-  // Stops a running check without raising its events.
+  // Stops a running check without raising its events, and waits until its worker has gone.
   ~TZmThreadJpegChecker();
   TZmThreadJpegChecker(const TZmThreadJpegChecker&) = delete;
   TZmThreadJpegChecker& operator=(const TZmThreadJpegChecker&) = delete;
@@ -67,13 +68,17 @@ class TZmThreadJpegChecker {
  private:
   void WorkerStarted();
   void Deliver(TZmJpegCheckThread& worker, bool raiseProgress);
-  void WorkerEnded(TThread* worker);
+  void WorkerEnded(TThread* ended);
+  void FreeEndedWorkers();
   void RaiseInWorkerCall(const std::function<void()>& event);
 
   int32_t ErrorCount_ = -1;
   bool Running_ = false;
   float Progress_ = 0;
+  // Workers are owned here, never self-freeing: a self-freeing worker is deleted through the
+  // synchronized-call queue some time after its end event, so nobody could tell when it is gone.
   TZmJpegCheckThread* Thread_ = nullptr;  // the running worker, until its end event
+  std::vector<TZmJpegCheckThread*> Ended_;  // ended ones, joined at the next Start, Stop or end
   int InWorkerCall_ = 0;         // inside an event the running worker waits for
   bool RestartPending_ = false;  // Start was called inside one
 
