@@ -3,8 +3,8 @@
 //
 // A folder argument is listed through the file list component, filtered to the JPEG format's
 // extensions and sorted the way the main window shows it (by name); a file argument is checked
-// whatever its name. Consecutive file arguments form one list, each folder a list of its own;
-// the lists are checked one after the other and printed in argument order.
+// whatever its name. The lines come in argument order, a folder's files in the place of the
+// folder.
 #include <charconv>
 #include <cstdio>
 #include <memory>
@@ -95,55 +95,56 @@ int RunCheck(int argc, char** argv) {
   }
   if (paths.empty()) return Usage();
 
-  // Every list stays alive until the end: the records carry the results.
-  std::vector<std::unique_ptr<TZmFileInfos>> lists;
-  const std::vector<std::string> extensions = JpegExtensions();
-  TZmFileInfos* files = nullptr;  // the list that collects the current run of file arguments
-  for (const std::string& path : paths) {
-    if (DirectoryExists(path)) {
-      auto folder = std::make_unique<TZmFileInfos>();
-      folder->SetOptions(options);
-      folder->SetExtList(extensions);
-      folder->SetPath(path);
-      folder->SetUseThread(false);
-      folder->List().MakeList();
-      folder->List().Sort();
-      lists.push_back(std::move(folder));
-      files = nullptr;
-      continue;
-    }
-    if (!files) {
-      lists.push_back(std::make_unique<TZmFileInfos>());
-      files = lists.back().get();
-      // No filter at all: hidden names and any extension are checked when named.
-      files->SetOptions(filoHiddenFileView);
-      files->SetExtList({});
-    }
-    files->List().AllFiles.push_back(FileRecord(path));
-  }
-  for (const auto& list : lists)
-    if (list->Path().empty()) list->List().FilterList();  // the lists of file arguments
-
+  // Every argument is first checked as a file. The analysis tells folders apart on the way (it
+  // opens each path anyway), so only those need a second look: a stat of every argument would cost
+  // as much as checking a small file.
+  TZmFileInfos arguments;
+  arguments.SetOptions(filoHiddenFileView);  // no filter: a file named here is checked whatever its name
+  for (const std::string& path : paths) arguments.List().AllFiles.push_back(FileRecord(path));
+  arguments.List().FilterList();
   TZmThreadJpegChecker checker;
   bool ended = false;
   checker.OnTerminate = [&] { ended = true; };
-  std::string out;
-  out.reserve(OutputChunk + 4096);
-  int64_t count = 0, errors = 0;
-  for (const auto& list : lists) {
-    checker.FileInfos = list.get();
+  const auto check = [&](TZmFileInfos& list) {
+    checker.FileInfos = &list;
     ended = false;
     checker.Start();
     while (!ended) CheckSynchronize(100);
-    for (const TZmFileInfo* record : list->List().VisibleItems()) {
-      AppendLine(out, *record, details);
-      ++count;
-      // A file the check could not reach is not known to be sound.
-      if (!record->JpegInfo || record->JpegInfo->Result > 1) ++errors;
-      if (out.size() >= OutputChunk) {
-        std::fwrite(out.data(), 1, out.size(), stdout);
-        out.clear();
-      }
+  };
+  check(arguments);
+
+  // Every folder list stays alive until the end, like the records of the arguments.
+  std::vector<std::unique_ptr<TZmFileInfos>> folders;
+  const std::vector<std::string> extensions = JpegExtensions();
+  std::string out;
+  out.reserve(OutputChunk + 4096);
+  int64_t count = 0, errors = 0;
+  const auto emit = [&](const TZmFileInfo& record) {
+    AppendLine(out, record, details);
+    ++count;
+    // A file the check could not reach is not known to be sound.
+    if (!record.JpegInfo || record.JpegInfo->Result > 1) ++errors;
+    if (out.size() >= OutputChunk) {
+      std::fwrite(out.data(), 1, out.size(), stdout);
+      out.clear();
+    }
+  };
+  for (const TZmFileInfo* argument : arguments.List().VisibleItems()) {
+    // A folder does not exist as a file (4), or cannot be opened as one without read access (5).
+    const int code = argument->JpegInfo ? argument->JpegInfo->Result : -1;
+    if ((code == 4 || code == 5) && DirectoryExists(argument->FullFileName())) {
+      auto folder = std::make_unique<TZmFileInfos>();
+      folder->SetOptions(options);
+      folder->SetExtList(extensions);
+      folder->SetPath(argument->FullFileName());
+      folder->SetUseThread(false);
+      folder->List().MakeList();
+      folder->List().Sort();
+      check(*folder);
+      for (const TZmFileInfo* record : folder->List().VisibleItems()) emit(*record);
+      folders.push_back(std::move(folder));
+    } else {
+      emit(*argument);
     }
   }
   AppendInt(out, count);
