@@ -28,9 +28,10 @@ struct TSyncQueue {
   std::function<void()> Wakeup;
 };
 
+// Never destroyed: a self-freeing worker may still queue its deletion while the process exits.
 TSyncQueue& Queue() {
-  static TSyncQueue q;
-  return q;
+  static TSyncQueue* q = new TSyncQueue;
+  return *q;
 }
 
 std::thread::id& MainThreadId() {

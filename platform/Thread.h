@@ -25,7 +25,9 @@ class TThread {
  public:
   // The worker starts running only at Start() (Delphi's "create suspended").
   TThread();
-  // Terminates and waits for a worker that is still running.
+  // Terminates and waits for a worker that is still running. By then the derived part is gone,
+  // so a worker whose Execute uses its own members must stop in its own destructor (or its owner
+  // must stop it before deleting it); this is only the last safety net.
   virtual ~TThread();
   TThread(const TThread&) = delete;
   TThread& operator=(const TThread&) = delete;

@@ -109,7 +109,8 @@ TEST(IniFile, RealsUseTheLocaleSeparatorAndRoundTrip) {
 TEST(IniFile, HostileTextLoadsWithoutBlowUp) {
   std::string text = "\xEF\xBB\xBF[First]\nA=1\n";
   text += std::string(1 << 20, 'x') + "=" + std::string(1 << 20, '\x01') + "\n";
-  text += std::string("[Bin\0ary]\nk=\xff\xfe\0v\n", 20);
+  static const char binary[] = "[Bin\0ary]\nk=\xff\xfe\0v\n";
+  text += std::string(binary, sizeof binary - 1);
   for (int i = 0; i < 20000; ++i) text += "[S" + std::to_string(i) + "]\nk=" + std::to_string(i) + "\n";
   for (int i = 0; i < 20000; ++i) text += "[Same]\nk=" + std::to_string(i) + "\n";
   TMemIniFile ini = Parse(text);

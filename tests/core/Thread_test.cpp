@@ -14,6 +14,9 @@ class TCounter : public TThread {
  public:
   explicit TCounter(int steps, std::atomic<int>* destroyed = nullptr) : Steps(steps), Destroyed(destroyed) {}
   ~TCounter() override {
+    // Execute uses this object's members: stop before they go.
+    Terminate();
+    WaitFor();
     if (Destroyed) ++*Destroyed;
   }
   int Steps;
