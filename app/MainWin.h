@@ -117,6 +117,8 @@ class TFormKirvane : public QMainWindow, public IKirvaneOptionsHost {
   void ZmRecentControl1MenuItemCaptionSetEvent(const TZmRecentItem& item, std::string& caption);
   void ZmRecentControl1MenuItemClick(TZmRecentItem* preItem, TZmRecentItem* nowItem);
   void ShowInvalidFolder(const std::string& path);
+  // Lists a folder again; with `leaving`, the current entry takes its remembered selection.
+  void ListAgain(const std::string& path, const TZmRecentItem* leaving);
   void StartListing(const std::string& folder);
   void StopActExecute();
   void RefreshExecute(QAction* sender);

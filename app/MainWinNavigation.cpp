@@ -95,6 +95,12 @@ void TFormKirvane::MoveFolder(const std::string& path) {
 void TFormKirvane::ReloadFolder(const std::string& path) {
   auto leaving = std::make_unique<TZmRecentItem>();
   StoreSelection(leaving.get());
+  ListAgain(path, leaving.get());
+}
+
+void TFormKirvane::ShowHistoryFolder(const std::string& path) { ListAgain(path, nullptr); }
+
+void TFormKirvane::ListAgain(const std::string& path, const TZmRecentItem* leaving) {
   StopAndClearList();
   if (!DirectoryExists(path)) {
     ShowInvalidFolder(path);
@@ -104,27 +110,15 @@ void TFormKirvane::ReloadFolder(const std::string& path) {
   CBRecent->setEditText(ToQ(folder));
   if (FolderBarVisibleAct->isChecked()) SyncFolderTree(folder);
   // The entry must remember the selection before the scan can end.
-  if (TZmRecentItem* now = ZmRecentControl1.NowItem()) {
-    leaving->Folder = now->Folder;
+  TZmRecentItem* now = ZmRecentControl1.NowItem();
+  if (leaving && now) {
+    const std::string nowFolder = now->Folder;
     now->Assign(*leaving);
+    now->Folder = nowFolder;
   }
   StartListing(folder);
   UpdateStatusBar();
-  QCoreApplication::processEvents();
-  UpdateTitles();
-}
-
-void TFormKirvane::ShowHistoryFolder(const std::string& path) {
-  StopAndClearList();
-  if (!DirectoryExists(path)) {
-    ShowInvalidFolder(path);
-    return;
-  }
-  const std::string folder = IncludeTrailingPathDelimiter(path);
-  CBRecent->setEditText(ToQ(folder));
-  if (FolderBarVisibleAct->isChecked()) SyncFolderTree(folder);
-  StartListing(folder);
-  UpdateStatusBar();
+  // A short scan may end here, with everything its end handler needs already in place.
   QCoreApplication::processEvents();
   UpdateTitles();
 }

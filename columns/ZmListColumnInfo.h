@@ -136,7 +136,7 @@ struct TZmColumnSpec {
 class TZmColumnInfos {
  public:
   TZmColumnInfos() : ColumnInfos_(this) {}
-  // A layout with one item per spec, in that order, each at its factory state.
+  // A layout with one item per column description, in that order, each at its factory state.
   explicit TZmColumnInfos(std::span<const TZmColumnSpec> specs);
   TZmColumnInfos(const TZmColumnInfos&) = delete;
   TZmColumnInfos& operator=(const TZmColumnInfos&) = delete;
