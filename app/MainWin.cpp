@@ -211,8 +211,6 @@ void TFormKirvane::FormClose() {
   }
 }
 
-void TFormKirvane::resizeEvent(QResizeEvent* e) { QMainWindow::resizeEvent(e); }
-
 void TFormKirvane::UpdateTitles() {
   const TZmRecentItem* now = ZmRecentControl1.NowItem();
   const QString title = now ? QString::fromUtf8(now->Folder) + QStringLiteral(" - ") + AppTitle : QString();

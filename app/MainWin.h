@@ -87,7 +87,6 @@ class TFormKirvane : public QMainWindow, public IKirvaneOptionsHost {
   bool event(QEvent* e) override;
   void changeEvent(QEvent* e) override;
   void closeEvent(QCloseEvent* e) override;
-  void resizeEvent(QResizeEvent* e) override;
   bool eventFilter(QObject* watched, QEvent* e) override;
 
  private:
