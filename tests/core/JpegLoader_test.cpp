@@ -8,6 +8,7 @@
 
 #include "decoders/Decoders.h"
 #include "imageview/ZmGraphicExTypes.h"
+#include "tests/support/DecoderSamples.h"
 #include "tests/support/ImageCheck.h"
 #include "tests/support/TestSupport.h"
 
@@ -21,13 +22,7 @@ std::string Sample(const std::string& name) {
 // reference tool's decode (tests/support/refdigest.py). Equal digests in the first block are
 // expected: baseline, progressive, arithmetic and restart-marker files carry the same
 // coefficients, so every decode path must give the same pixels.
-struct TSample {
-  const char* File;
-  int Width, Height;
-  const char* Digest;
-  const char* Tool;
-};
-constexpr TSample Samples[] = {
+constexpr TDecoderSample Samples[] = {
     {"ycc420-baseline.jpg", 61, 47, "a6f58d562d835987", "ImageMagick"},
     {"ycc420-progressive.jpg", 61, 47, "a6f58d562d835987", "ImageMagick"},
     {"ycc420-arithmetic.jpg", 61, 47, "a6f58d562d835987", "ImageMagick"},
@@ -70,17 +65,7 @@ void SetFrameSize(std::vector<uint8_t>& jpeg, size_t sof, int width, int height)
 
 }  // namespace
 
-TEST(JpegLoader, EverySampleMatchesItsReferenceDecode) {
-  for (const TSample& s : Samples) {
-    SCOPED_TRACE(std::string(s.File) + " (reference: " + s.Tool + ")");
-    TDecodeResult r = DecodeJpeg(ReadBytes(Sample(s.File)));
-    ASSERT_TRUE(r.Ok()) << r.Error().Message;
-    EXPECT_FALSE(r.Partial());
-    EXPECT_EQ(r.Bitmap().Width(), s.Width);
-    EXPECT_EQ(r.Bitmap().Height(), s.Height);
-    EXPECT_EQ(DigestText(PixelDigest(r.Bitmap())), s.Digest);
-  }
-}
+TEST(JpegLoader, EverySampleMatchesItsReferenceDecode) { CheckSamples(DecodeJpeg, Samples, Sample); }
 
 // Without an Adobe marker the samples mean ink as stored (0 = none); Adobe files store them
 // inverted, which the digests above cover.
@@ -111,7 +96,7 @@ TEST(JpegLoader, CmykWithoutAdobeMarkerIsReadAsPlainInk) {
 // truncation.
 TEST(JpegLoader, TruncatedFilesGiveThePartTheyHaveOrFail) {
   std::vector<std::string> names = {"cmyk-plain-patches.jpg"};
-  for (const TSample& s : Samples) names.push_back(s.File);
+  for (const TDecoderSample& s : Samples) names.push_back(s.File);
   for (const std::string& name : names) {
     const std::vector<uint8_t> whole = ReadBytes(Sample(name));
     const bool singleScan = FindMarker(whole, 0xC2) == whole.size() && FindMarker(whole, 0xCA) == whole.size();

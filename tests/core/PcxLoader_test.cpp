@@ -2,7 +2,7 @@
 
 #include "decoders/ColourConvert.h"
 #include "decoders/Decoders.h"
-#include "tests/core/RasterSamples.h"
+#include "tests/support/DecoderSamples.h"
 
 namespace {
 

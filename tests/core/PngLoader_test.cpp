@@ -7,6 +7,7 @@
 #include <filesystem>
 
 #include "decoders/Decoders.h"
+#include "tests/support/DecoderSamples.h"
 #include "tests/support/ImageCheck.h"
 #include "tests/support/TestSupport.h"
 
@@ -20,13 +21,7 @@ std::string Sample(const std::string& name) {
 // compared with netpbm, which rounds 16-bit samples to 8 bits as this decoder does
 // (v * 255 / 65535, to nearest); ImageMagick's rounding differs by one here and there.
 // Interlaced files must give the pixels of their progressive twins.
-struct TSample {
-  const char* File;
-  int Width, Height;
-  const char* Digest;
-  const char* Tool;
-};
-constexpr TSample Samples[] = {
+constexpr TDecoderSample Samples[] = {
     {"grey1.png", 29, 23, "73310386361f0ea9", "ImageMagick"},
     {"grey2.png", 29, 23, "87933a11cc1a2f13", "ImageMagick"},
     {"grey2-adam7.png", 29, 23, "87933a11cc1a2f13", "ImageMagick"},
@@ -87,16 +82,7 @@ std::vector<uint8_t> MakePng(uint32_t width, uint32_t height, uint8_t depth, uin
 
 }  // namespace
 
-TEST(PngLoader, EverySampleMatchesItsReferenceDecode) {
-  for (const TSample& s : Samples) {
-    SCOPED_TRACE(std::string(s.File) + " (reference: " + s.Tool + ")");
-    TDecodeResult r = DecodePng(ReadBytes(Sample(s.File)));
-    ASSERT_TRUE(r.Ok()) << r.Error().Message;
-    EXPECT_EQ(r.Bitmap().Width(), s.Width);
-    EXPECT_EQ(r.Bitmap().Height(), s.Height);
-    EXPECT_EQ(DigestText(PixelDigest(r.Bitmap())), s.Digest);
-  }
-}
+TEST(PngLoader, EverySampleMatchesItsReferenceDecode) { CheckSamples(DecodePng, Samples, Sample); }
 
 // gAMA describes the display the file was made for; like the other decoders, PNG shows the
 // samples as stored.
@@ -180,7 +166,7 @@ TEST(PngLoader, PaletteIndexBeyondThePaletteIsNotACrash) {
 // Every sample cut at many points: a failure or the full-size picture, never a crash (the
 // sanitizer build checks the memory side).
 TEST(PngLoader, TruncatedFilesFailCleanly) {
-  for (const TSample& s : Samples) {
+  for (const TDecoderSample& s : Samples) {
     const std::vector<uint8_t> whole = ReadBytes(Sample(s.File));
     for (int i = 0; i < 24; ++i) {
       const size_t cut = whole.size() * size_t(i) / 24;

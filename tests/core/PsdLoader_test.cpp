@@ -3,7 +3,7 @@
 #include <cstring>
 
 #include "decoders/Decoders.h"
-#include "tests/core/RasterSamples.h"
+#include "tests/support/DecoderSamples.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "decoders/Decoders.h"
-#include "tests/core/RasterSamples.h"
+#include "tests/support/DecoderSamples.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include <set>
 
 #include "decoders/Decoders.h"
-#include "tests/core/RasterSamples.h"
+#include "tests/support/DecoderSamples.h"
 
 namespace {
 

@@ -1,5 +1,5 @@
-// Shared checks for the Targa, PCX, SGI and Photoshop decoder tests: sample-file tables,
-// truncation sweeps and a small byte-string builder for hand-made files.
+// Shared checks for the decoder tests: sample-file tables, truncation sweeps and a small
+// byte-string builder for hand-made files.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -7,7 +7,9 @@
 #include <algorithm>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <initializer_list>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -17,19 +19,23 @@
 
 // One sample file and what an independent reference decoder made of it. Width 0 means the
 // file is meant to fail.
-struct TRasterSample {
-  const char* File;       // under ../shared/corpus/formats/
+struct TDecoderSample {
+  const char* File;       // under ../shared/corpus/formats/ unless the test says otherwise
   int Width, Height;
   const char* Digest;     // PixelDigest, from tests/support/refdigest.py over the reference's RGBA;
                           // nullptr where the reference is known to be wrong (pixels checked apart)
   const char* Reference;  // the tool and options that produced the digest, and any deviation
 };
 
+// Where CheckSamples finds a sample file: the corpus unless the test says otherwise.
+inline std::string CorpusFormatPath(const std::string& file) { return CorpusPath("formats/" + file); }
+
 // Decodes every sample and compares its size and pixel digest with the table.
-inline void CheckSamples(TDecodeFn decode, std::initializer_list<TRasterSample> samples) {
-  for (const TRasterSample& s : samples) {
+inline void CheckSamples(TDecodeFn decode, std::span<const TDecoderSample> samples,
+                         const std::function<std::string(const std::string&)>& pathOf = CorpusFormatPath) {
+  for (const TDecoderSample& s : samples) {
     SCOPED_TRACE(std::string(s.File) + " (" + s.Reference + ")");
-    const std::vector<uint8_t> bytes = ReadBytes(CorpusPath(std::string("formats/") + s.File));
+    const std::vector<uint8_t> bytes = ReadBytes(pathOf(s.File));
     ASSERT_FALSE(bytes.empty());
     const TDecodeResult r = decode(bytes);
     if (s.Width == 0) {
@@ -44,6 +50,9 @@ inline void CheckSamples(TDecodeFn decode, std::initializer_list<TRasterSample> 
       EXPECT_EQ(DigestText(PixelDigest(r.Bitmap())), s.Digest);
     }
   }
+}
+inline void CheckSamples(TDecodeFn decode, std::initializer_list<TDecoderSample> samples) {
+  CheckSamples(decode, std::span<const TDecoderSample>(samples.begin(), samples.size()));
 }
 
 // Cuts the file at a spread of lengths (every length for short files) and decodes each
