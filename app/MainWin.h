@@ -243,8 +243,9 @@ class TFormKirvane : public QMainWindow, public IKirvaneOptionsHost {
   QActionGroup* IVGroup = nullptr;
   bool ImgDragging_ = false;
   QPoint ImgDragLast_;
-  QString PreviewHint_;
+  std::string PreviewPath_;  // the file the preview shows
   bool ListingCursor_ = false;
+  const TZmRecentItem* ListingEntry_ = nullptr;  // the history entry the running listing is for; never dereferenced
 
   // ---- Commands ----
   QAction *StopAct, *RefreshAct, *RefreshAllAct, *RefreshFoldersAct, *RefreshFilesAct, *SubFolderSearchAct,

@@ -14,6 +14,7 @@
 #include <QSplitter>
 #include <QToolButton>
 #include <QTreeView>
+#include <utility>
 
 #include "app/MainWin.h"
 #include "catalogue/ZmUtils.h"
@@ -51,6 +52,7 @@ void TFormKirvane::StartListing(const std::string& folder) {
     QApplication::setOverrideCursor(Qt::BusyCursor);  // arrow with hourglass until the scan ends
     ListingCursor_ = true;
   }
+  ListingEntry_ = ZmRecentControl1.NowItem();
   ZmFileInfos1.List().MakeList();
 }
 
@@ -130,7 +132,10 @@ void TFormKirvane::ZmFileInfos1Terminate() {
   if (mode >= 0 && mode <= 11 && !(mode == smFindIndex && !list.SortDown)) list.Sort();
   SetRowCount(list.Count());
   UpdateStatusBar();
-  if (TZmRecentItem* now = ZmRecentControl1.NowItem()) RestoreSelection(now->SelectedFiles, now->FocusedFile);
+  // A listing stopped by a navigation ends while the history already points elsewhere: only the
+  // entry it was started for may be restored (restoring applies a remembered selection once).
+  TZmRecentItem* now = ZmRecentControl1.NowItem();
+  if (now && now == std::exchange(ListingEntry_, nullptr)) RestoreSelection(now->SelectedFiles, now->FocusedFile);
   else NowIndex = list.Count() ? 0 : -1;
   if (ListingCursor_) {
     QApplication::restoreOverrideCursor();

@@ -1,6 +1,7 @@
 target_sources(kirvane_platform PRIVATE
   platform/FileSystem.cpp
   platform/Thread.cpp
+  platform/WorkerSlot.cpp
   platform/AppPaths.cpp
   platform/MimeFileTypes.cpp
 )

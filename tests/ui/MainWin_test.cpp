@@ -46,8 +46,8 @@ class MainWinTest : public QObject {
   TZmListView& List() { return *Form_->FileListView(); }
 
   void WaitListed() {
+    // The end of a listing is one step: once the list is idle every end handler has run.
     QTRY_VERIFY_WITH_TIMEOUT(!Form().FileInfos().List().Busy(), 20000);
-    QCoreApplication::processEvents();
   }
   void Go(const std::string& path) {
     Form().MoveFolder(path);
@@ -140,6 +140,20 @@ class MainWinTest : public QObject {
     QCOMPARE(Form().History().NowItem()->Folder, Dir() + "sub/");
     Form().ActionList1Update();
     QVERIFY(!Form().Action("ForwardAct")->isEnabled());
+  }
+
+  void backWhileAListingRunsRestoresTheFolderReturnedTo() {
+    Go(Dir());
+    List().SetSelected(RowOf("b.png"), true);
+    List().SetFocusedRow(RowOf("b.png"));
+    Form().MoveFolder(Dir() + "sub/");  // its end needs this thread, so it is still running
+    QVERIFY(Form().FileInfos().List().Busy());
+    Form().ActionList1Update();
+    QVERIFY(TFormKirvane::ExecuteAction(Form().Action("BackAct")));
+    WaitListed();
+    QCOMPARE(Form().History().NowItem()->Folder, Dir());
+    QCOMPARE(List().FocusedRow(), RowOf("b.png"));
+    QCOMPARE(List().SelectedCount(), 1);
   }
 
   void sortingKeepsFocusAndSelection() {
@@ -263,25 +277,25 @@ class MainWinTest : public QObject {
   }
 
   void previewFollowsTheFocus() {
-    // A 40 x 20 grey image and one that cannot be decoded.
-    Touch(Dir() + "pv/p1.pgm", "P5 40 20 255\n" + std::string(800, '\x80'));
+    // A 40 x 20 grey image (its name holds " <", as the hint does) and one that cannot be decoded.
+    Touch(Dir() + "pv/a <1>.pgm", "P5 40 20 255\n" + std::string(800, '\x80'));
     Touch(Dir() + "pv/p2.pgm", "P5 40 20 255\n");
     Go(Dir() + "pv/");
     TImgView32& view = *Form().Preview();
     Form().Action("IVNoneAct")->trigger();
     List().setFocus();
-    List().SetFocusedRow(Form().IndexOfFile(Dir() + "pv/p1.pgm"));
+    List().SetFocusedRow(Form().IndexOfFile(Dir() + "pv/a <1>.pgm"));
     TypeKey(Qt::Key_Down);  // with no preview nothing loads
     QVERIFY(view.Bitmap().Empty());
     Form().Action("IVScaleNormalAct")->trigger();
-    List().SetFocusedRow(Form().IndexOfFile(Dir() + "pv/p1.pgm"));
+    List().SetFocusedRow(Form().IndexOfFile(Dir() + "pv/a <1>.pgm"));
     TypeKey(Qt::Key_Up);
     QCOMPARE(view.Bitmap().Width(), 40);
     QCOMPARE(view.Scale(), 1.0f);
-    QCOMPARE(view.Hint(), QString::fromStdString("|" + Dir() + "pv/p1.pgm <40x20>"));
+    QCOMPARE(view.Hint(), QString::fromStdString("|" + Dir() + "pv/a <1>.pgm <40x20>"));
     Form().ActionList1Update();
     QVERIFY(TFormKirvane::ExecuteAction(Form().Action("ImgNameCopyAct")));
-    QCOMPARE(QGuiApplication::clipboard()->text(), QString::fromStdString(Dir() + "pv/p1.pgm"));
+    QCOMPARE(QGuiApplication::clipboard()->text(), QString::fromStdString(Dir() + "pv/a <1>.pgm"));
     TypeKey(Qt::Key_Left);  // Left and Right do not reload
     QCOMPARE(view.Bitmap().Width(), 40);
     List().SetFocusedRow(Form().IndexOfFile(Dir() + "pv/p2.pgm"));
