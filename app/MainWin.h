@@ -22,6 +22,7 @@
 #include "catalogue/ZmFileInfos.h"
 #include "columns/ZmListColumnInfo.h"
 #include "imageview/ZmGraphicExItemList.h"
+#include "imageview/ZmImgView32.h"
 #include "options/IniFile.h"
 #include "options/OptionsKv.h"
 
@@ -40,6 +41,10 @@ class TImgView32;
 class TZmListView;
 struct TZmListCell;
 class TZmRecentMenus;
+
+// Loads Qt's own Japanese texts (message box buttons, the folder chooser): the interface is
+// Japanese whatever the locale. False when the translation is not installed.
+bool InstallQtJapaneseTexts();
 
 class TFormKirvane : public QMainWindow, public IKirvaneOptionsHost {
   Q_OBJECT
@@ -212,7 +217,7 @@ class TFormKirvane : public QMainWindow, public IKirvaneOptionsHost {
   bool SlideShowLoop_ = false;
   int32_t SlideShowInterval_ = 3000;
   bool SlideShowBarVisible_ = true;
-  std::vector<std::pair<std::string, std::string>> ImageViewKeys_;
+  TZmImgView32Defaults ImageViewSettings_ = SlideShowViewSettings();  // the slideshow view's nine keys
   int FoldersSearched_ = 0;
 
   // ---- Widgets ----

@@ -233,7 +233,9 @@ class MainWinTest : public QObject {
     QCOMPARE(ini.ReadInteger("SlideShow", "ViewInterval", 0), 3000);
     QCOMPARE(ini.ReadString("Option", "CommonSendPath", ""), std::string("/"));
     QVERIFY(ini.ValueExists("DesignColumn", "LastAccessTime_Width"));
-    QVERIFY(ini.ValueExists("SlideShow", "StretchFilter"));
+    // The slideshow view's keys with that window's own values: smoothed, no title bar.
+    QCOMPARE(ini.ReadInteger("SlideShow", "StretchFilter", -1), 1);
+    QCOMPARE(ini.ReadInteger("SlideShow", "FormTitleBarVisible", -1), 0);
   }
 
   void settingsComeBackAtTheNextStart() {
@@ -274,6 +276,14 @@ class MainWinTest : public QObject {
     QVERIFY(!Form().Action("SearchFindAct")->isEnabled());
     QVERIFY(Form().Action("OpenFolderAct")->isEnabled());
     QCOMPARE(Status(1), QStringLiteral("0 個のオブジェクト"));
+    // A command this desktop cannot carry out is not offered.
+    QVERIFY(!Form().Action("ZmOpenDeskAction1")->isVisible());
+  }
+
+  void qtsOwnTextsAreJapanese() {
+    QVERIFY(InstallQtJapaneseTexts());
+    const QString yes = QCoreApplication::translate("QPlatformTheme", "&Yes");
+    QVERIFY2(yes != QStringLiteral("&Yes"), qPrintable(yes));
   }
 
   void previewFollowsTheFocus() {
