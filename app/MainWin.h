@@ -110,6 +110,9 @@ class TFormKirvane : public QMainWindow, public IKirvaneOptionsHost {
 
   // MainWinNavigation.cpp
   void CreateFolderTree();
+  void SetTreeModel();
+  // Selects a folder in the tree (its nearest existing parent when it has gone), scrolled into view.
+  void SelectTreeFolder(std::string path);
   std::string TreePath() const;
   void STVChange();
   void SyncFolderTree(const std::string& path);

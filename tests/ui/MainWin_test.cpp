@@ -6,7 +6,11 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QFileSystemModel>
+#include <QFocusEvent>
 #include <QTreeView>
+
+#include <sys/stat.h>
 
 #include <filesystem>
 #include <fstream>
@@ -119,6 +123,43 @@ class MainWinTest : public QObject {
     QCOMPARE(List().FocusedRow(), row);
     QVERIFY(List().IsSelected(row));
     QCOMPARE(Form().NowIndex, row);
+  }
+
+  void aFileOfTheFolderShownIsFocusedToo() {
+    Go(Dir());
+    List().SetSelected(RowOf("a.jpg"), true);
+    const int entries = Form().History().Count();
+    Go(Dir() + "b.png");  // as a second start hands it over
+    QCOMPARE(Form().History().Count(), entries);
+    QCOMPARE(List().FocusedRow(), RowOf("b.png"));
+    QCOMPARE(List().SelectedCount(), 1);
+    QVERIFY(List().IsSelected(RowOf("b.png")));
+  }
+
+  void theTreeShowsFoldersAndKeepsItsPlaceOverARefresh() {
+    fs::create_directories(Dir() + "t/keep/deep");
+    fs::create_directories(Dir() + "t/gone");
+    QCOMPARE(mkfifo((Dir() + "t/pipe").c_str(), 0600), 0);
+    QTreeView& tree = *Form().FolderTree();
+    const auto model = [&] { return static_cast<QFileSystemModel*>(tree.model()); };
+    const auto index = [&](const std::string& name) { return model()->index(QString::fromStdString(Dir() + name)); };
+    tree.expand(index("t"));
+    tree.expand(index("t/keep"));
+    model()->fetchMore(index("t"));  // a hidden view does not fetch by itself
+    QTRY_COMPARE(model()->rowCount(index("t")), 2);  // keep and gone; no FIFO
+    Go(Dir() + "t/gone/");
+    const int rows = List().ItemsCount(), entries = Form().History().Count();
+    // Another program removes the folder shown; then the tree is refreshed.
+    fs::remove(Dir() + "t/gone");
+    Form().Action("RefreshFoldersAct")->trigger();
+    QCOMPARE(model()->filePath(tree.currentIndex()), QString::fromStdString(Dir() + "t"));
+    QFocusEvent focus(QEvent::FocusIn, Qt::TabFocusReason);
+    QCoreApplication::sendEvent(tree.viewport(), &focus);
+    QCOMPARE(Form().History().Count(), entries);  // no navigation: the list stays as it was
+    QCOMPARE(Form().History().NowItem()->Folder, Dir() + "t/gone/");
+    QCOMPARE(List().ItemsCount(), rows);
+    QVERIFY(tree.isExpanded(index("t")));
+    QVERIFY(tree.isExpanded(index("t/keep")));
   }
 
   void backAndForwardRestoreTheSelection() {
