@@ -3,6 +3,7 @@ target_sources(kirvane_platform PRIVATE
   platform/Thread.cpp
   platform/AppPaths.cpp
   platform/MimeFileTypes.cpp
+  platform/Trash.cpp
 )
 if(NOT KV_CORE_ONLY)
   target_sources(kirvane_ui PRIVATE platform/SingleInstance.cpp platform/SynchronizePump.cpp)
