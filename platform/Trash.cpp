@@ -32,8 +32,7 @@ std::string ReasonText(int error) {
     case ENOSPC:
     case EDQUOT: return "ディスクの空き容量が足りません";
     case EBUSY: return "使用中です";
-    case ENOTDIR:
-    case EEXIST: return "ごみ箱の場所に別のファイルがあります";
+    case ENOTDIR: return "ごみ箱の場所に別のファイルがあります";
     case ENAMETOOLONG: return "パスが長すぎます";
     case EXDEV: return "ごみ箱が別のファイルシステムにあります";
     case EINVAL: return "ごみ箱を含むフォルダはごみ箱に移動できません";

@@ -39,15 +39,6 @@ unsigned Mode(const std::string& path) {
   return lstat(path.c_str(), &st) == 0 ? st.st_mode & 07777 : 0;
 }
 
-std::string LocalNow() {
-  const time_t now = std::time(nullptr);
-  tm local {};
-  localtime_r(&now, &local);
-  char text[32];
-  std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S", &local);
-  return text;
-}
-
 void SetEnv(const char* name, const std::optional<std::string>& value) {
   if (value) setenv(name, value->c_str(), 1);
   else unsetenv(name);
@@ -71,7 +62,7 @@ class TrashTest : public ::testing::Test {
     // Nine hours off UTC, so a date written in UTC instead of local time shows.
     SetEnv("TZ", "JST-9");
     tzset();
-    Started = LocalNow();
+    Started = std::time(nullptr);
   }
 
   void TearDown() override {
@@ -87,19 +78,23 @@ class TrashTest : public ::testing::Test {
     const std::string head = "[Trash Info]\nPath=" + encodedPath + "\nDeletionDate=";
     ASSERT_TRUE(text.starts_with(head)) << text;
     ASSERT_EQ(text.size(), head.size() + 20) << text;
-    EXPECT_EQ(text.back(), '\n');
-    const std::string date = text.substr(head.size(), 19);
-    EXPECT_LE(Started, date);
-    EXPECT_GE(LocalNow(), date);
+    tm date {};
+    const char* end = strptime(text.c_str() + head.size(), "%Y-%m-%dT%H:%M:%S", &date);
+    ASSERT_TRUE(end && *end == '\n') << text;
+    date.tm_isdst = -1;
+    const time_t when = mktime(&date);  // read back as local time
+    EXPECT_LE(Started, when);
+    EXPECT_GE(std::time(nullptr), when);
   }
 
-  // Options that treat Root + "mnt" as a mount of its own.
+  // Options that treat the folder `mnt` as a mount of its own.
   TTrashOptions MountAt(const std::string& mnt) const {
     return {[mnt](const std::string& folder) { return folder.starts_with(mnt + "/") ? mnt : std::string("/"); }};
   }
 
   TTempDir Temp;
-  std::string Root, Cwd, Started;
+  std::string Root, Cwd;
+  time_t Started = 0;
   fs::path SavedCwd;
   std::vector<std::pair<const char*, std::optional<std::string>>> Saved;
 };
