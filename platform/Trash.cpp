@@ -33,6 +33,7 @@ std::string ReasonText(int error) {
     case EDQUOT: return "ディスクの空き容量が足りません";
     case EBUSY: return "使用中です";
     case ENOTDIR: return "ごみ箱の場所に別のファイルがあります";
+    case ENOENT: return "ごみ箱フォルダを作成できません";
     case ENAMETOOLONG: return "パスが長すぎます";
     case EXDEV: return "ごみ箱が別のファイルシステムにあります";
     case EINVAL: return "ごみ箱を含むフォルダはごみ箱に移動できません";
@@ -40,7 +41,9 @@ std::string ReasonText(int error) {
   }
 }
 
-TTrashOutcome Refused(TTrashResult result, const std::string& text) { return {result, MessageHead + text, {}}; }
+TTrashOutcome Refused(TTrashResult result, const std::string& text) {
+  return {result, MessageHead + text + "。", {}};
+}
 
 std::string ParentOf(const std::string& path) {
   const size_t slash = path.rfind('/');
@@ -181,6 +184,7 @@ bool WriteAll(int fd, std::string_view data) {
   while (!data.empty()) {
     const ssize_t n = write(fd, data.data(), data.size());
     if (n < 0 && errno == EINTR) continue;
+    if (n == 0) errno = EIO;
     if (n <= 0) return false;
     data.remove_prefix(size_t(n));
   }
@@ -208,7 +212,7 @@ TTrashOutcome TrashInto(const std::string& trash, const std::string& source, std
     const int fd = open(infoPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
     if (fd < 0 && errno == EEXIST) continue;
     if (fd < 0) return Refused(TTrashResult::Failed, ReasonText(errno) + " (" + trash + ")");
-    int error = WriteAll(fd, info) ? 0 : (errno ? errno : EIO);
+    int error = WriteAll(fd, info) ? 0 : errno;
     if (close(fd) != 0 && !error) error = errno;
     const std::string target = trash + "/files/" + trashName;
     if (!error) error = RenameNoReplace(source, target);
@@ -267,10 +271,10 @@ TTrashOutcome MoveToTrash(const std::string& path, const TTrashOptions& options)
   const std::string_view name = slash == std::string::npos ? std::string_view(source)
                                                            : std::string_view(source).substr(slash + 1);
   if (name.empty() || name == "." || name == "..")
-    return Refused(TTrashResult::Failed, "\"" + path + "\" はごみ箱に移動できる名前ではありません。");
+    return Refused(TTrashResult::Failed, "\"" + path + "\" はごみ箱に移動できる名前ではありません");
   struct stat st {};
   if (lstat(source.c_str(), &st) != 0) {
-    if (errno == ENOENT) return Refused(TTrashResult::NotFound, "\"" + path + "\" が見つかりません。");
+    if (errno == ENOENT) return Refused(TTrashResult::NotFound, "\"" + path + "\" が見つかりません");
     return Refused(TTrashResult::Failed, ReasonText(errno) + " (" + path + ")");
   }
   // The folder holding the file, links resolved; the file itself stays as it is.
@@ -284,14 +288,14 @@ TTrashOutcome MoveToTrash(const std::string& path, const TTrashOptions& options)
   if (!home.empty() && mountPointOf(NearestExisting(home)) == topDir) {
     MakeParentFolders(home);
     if (int e = TrashFolders(home, true))
-      return Refused(TTrashResult::NoTrash, "ごみ箱フォルダ \"" + home + "\" を使えません (" + ReasonText(e) + ")。");
+      return Refused(TTrashResult::NoTrash, "ごみ箱フォルダ \"" + home + "\" を使えません (" + ReasonText(e) + ")");
     return TrashInto(home, source, name, PercentEncoded(real));
   }
   int error = 0;
   const std::string trash = TopDirTrash(topDir, error);
   if (trash.empty())
     return Refused(TTrashResult::NoTrash,
-                   "\"" + topDir + "\" のファイルシステムには使えるごみ箱がありません (" + ReasonText(error) + ")。");
+                   "\"" + topDir + "\" のファイルシステムには使えるごみ箱がありません (" + ReasonText(error) + ")");
   // Inside a mount the path is kept relative, so it still holds when the mount moves elsewhere.
   return TrashInto(trash, source, name, PercentEncoded(real.substr(topDir == "/" ? 1 : topDir.size() + 1)));
 }
