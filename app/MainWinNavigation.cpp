@@ -22,6 +22,7 @@
 #include "catalogue/ZmUtils.h"
 #include "columns/ZmListView.h"
 #include "platform/AppPaths.h"
+#include "platform/Trash.h"
 
 namespace {
 QString ToQ(const std::string& s) { return QString::fromUtf8(s.data(), qsizetype(s.size())); }
@@ -284,16 +285,20 @@ void TFormKirvane::STVKeyUp(int key, Qt::KeyboardModifiers) {
 void TFormKirvane::DeleteTreeFolder() {
   const std::string folder = TreePath();
   if (folder.empty() || folder == "/") return;
-  const QString shown = ToQ(ExcludeTrailingPathDelimiter(folder));
+  const std::string path = ExcludeTrailingPathDelimiter(folder);
+  const QString shown = ToQ(path);
   const auto answer = QMessageBox::question(
       this, QStringLiteral("フォルダの削除"),
       QStringLiteral("フォルダ \"%1\" をごみ箱に移動しますか?").arg(shown), QMessageBox::Yes | QMessageBox::No,
       QMessageBox::No);
   if (answer != QMessageBox::Yes) return;
-  if (!QFile::moveToTrash(shown))
-    QMessageBox::warning(this, QStringLiteral("注意"),
-                         QStringLiteral("フォルダ \"%1\" をごみ箱に移動できませんでした。").arg(shown));
-  if (!DirectoryExists(folder)) RefreshFolderTree();
+  const TTrashOutcome outcome = MoveToTrash(path);
+  if (outcome.Result != TTrashResult::Moved) {
+    QMessageBox::warning(this, QStringLiteral("注意"), ToQ(outcome.Message));
+    return;
+  }
+  MoveFolder(std::string(ExtractFilePath(path)));
+  RefreshFolderTree();  // the tree does not watch the disk, so it still shows the trashed folder
 }
 
 // ---- Commands ----

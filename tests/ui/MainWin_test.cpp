@@ -1,19 +1,23 @@
 // The main window on the offscreen platform, with real folder trees in temporary folders.
+#include <QAbstractButton>
 #include <QAction>
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QComboBox>
+#include <QFileSystemModel>
+#include <QMessageBox>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QFileSystemModel>
 #include <QFocusEvent>
+#include <QTimer>
 #include <QTreeView>
 
 #include <sys/stat.h>
 
 #include <filesystem>
 #include <fstream>
+#include <optional>
 
 #include "app/MainWin.h"
 #include "app/RecentFolders.h"
@@ -400,6 +404,58 @@ class MainWinTest : public QObject {
     QVERIFY(fs::exists(config + "kirvane.ini"));
     TMemIniFile ini(config + "kirvane.ini");
     QVERIFY(ini.SectionExists("GraphicTypes"));
+  }
+
+  void treeDeleteTrashesTheFolderOrSaysWhy_data() {
+    QTest::addColumn<bool>("trashUsable");
+    QTest::newRow("home trash missing") << true;  // Qt 6.4's own trash put it into the current folder
+    QTest::newRow("no usable trash") << false;
+  }
+  void treeDeleteTrashesTheFolderOrSaysWhy() {
+    QFETCH(bool, trashUsable);
+    Go(Dir() + "sub/");
+    QCOMPARE(Form().FolderTree()->currentIndex().data(QFileSystemModel::FilePathRole).toString(),
+             QString::fromStdString(Dir() + "sub"));
+    QTemporaryDir place;  // holds the user's data folder and the current folder
+    const std::string data = place.path().toStdString() + "/data", cwd = place.path().toStdString() + "/cwd";
+    if (!trashUsable) Touch(data);  // a file where the data folder would be created
+    fs::create_directory(cwd);
+    const std::optional<QByteArray> savedData =
+        qEnvironmentVariableIsSet("XDG_DATA_HOME") ? std::optional(qgetenv("XDG_DATA_HOME")) : std::nullopt;
+    const QString savedCwd = QDir::currentPath();
+    qputenv("XDG_DATA_HOME", QByteArray::fromStdString(data + "/share"));
+    QDir::setCurrent(QString::fromStdString(cwd));
+
+    // Answer every message box the Delete key brings: Yes to the question, OK to a warning.
+    std::vector<std::pair<QString, QMessageBox::Icon>> boxes;
+    QTimer answer;
+    connect(&answer, &QTimer::timeout, [&] {
+      auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+      if (!box || !box->isVisible()) return;
+      boxes.emplace_back(box->windowTitle() + ": " + box->text(), box->icon());
+      (box->button(QMessageBox::Yes) ? box->button(QMessageBox::Yes) : box->button(QMessageBox::Ok))->click();
+    });
+    answer.start(10);
+    QTest::keyClick(Form().FolderTree(), Qt::Key_Delete);
+    answer.stop();
+    WaitListed();
+    if (savedData) qputenv("XDG_DATA_HOME", *savedData);
+    else qunsetenv("XDG_DATA_HOME");
+    QDir::setCurrent(savedCwd);
+
+    QVERIFY(fs::is_empty(cwd));
+    const std::string shown = trashUsable ? Dir() : Dir() + "sub/";
+    QCOMPARE(fs::exists(Dir() + "sub/d.jpg"), !trashUsable);
+    QCOMPARE(fs::exists(data + "/share/Trash/files/sub/d.jpg"), trashUsable);
+    QCOMPARE(Form().History().NowItem()->Folder, shown);
+    QCOMPARE(Form().AddressCombo()->currentText(), QString::fromStdString(shown));
+    QCOMPARE(Form().FolderTree()->currentIndex().data(QFileSystemModel::FilePathRole).toString(),
+             QString::fromStdString(ExcludeTrailingPathDelimiter(shown)));
+    QCOMPARE(boxes.size(), trashUsable ? size_t(1) : size_t(2));
+    if (!trashUsable) {
+      QVERIFY2(boxes[1].first.startsWith(QStringLiteral("注意: ごみ箱に移動できません: ")), qPrintable(boxes[1].first));
+      QCOMPARE(boxes[1].second, QMessageBox::Warning);
+    }
   }
 };
 
