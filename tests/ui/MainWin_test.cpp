@@ -68,6 +68,22 @@ class MainWinTest : public QObject {
   }
   int RowOf(const std::string& name) { return Form().IndexOfFile(Dir() + name); }
   QString Status(int panel) { return Form().StatusText(panel); }
+  std::string ConfigDir() const { return Config_->path().toStdString() + "/"; }
+
+  // For tests that run kirvane: with DoNow on, every listing records its folder in folder.txt.
+  void RecordEveryListing() { std::ofstream(ConfigDir() + "kirvane.ini") << "[Option]\r\nDoNow=1\r\n"; }
+  std::string FirstRecentFolder() const {
+    const TRecentFolders f = LoadRecentFolders(ConfigDir() + "folder.txt");
+    return f.empty() ? std::string() : f.front();
+  }
+  static void StartKirvane(QProcess& p, const QStringList& args, const std::string& workingFolder = {}) {
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+    p.setProcessEnvironment(env);
+    if (!workingFolder.empty()) p.setWorkingDirectory(QString::fromStdString(workingFolder));
+    p.start(QStringLiteral(KV_BIN_DIR "/kirvane"), args);
+    QVERIFY(p.waitForStarted());
+  }
   void ReleaseKey(int key, Qt::KeyboardModifiers mods = {}) { QTest::keyRelease(&List(), Qt::Key(key), mods); }
   void TypeKey(int key, Qt::KeyboardModifiers mods = {}) {
     QTest::keyPress(&List(), Qt::Key(key), mods);
@@ -274,7 +290,7 @@ class MainWinTest : public QObject {
     Go(Dir() + "sub/");
     QCOMPARE(Form().RecentFolders(), (TRecentFolders{Dir() + "sub/", Dir()}));
     Form().close();
-    const std::string config = Config_->path().toStdString() + "/";
+    const std::string config = ConfigDir();
     QCOMPARE(Text(config + "folder.txt"), Dir() + "sub/\r\n" + Dir() + "\r\n");
     TMemIniFile ini(config + "kirvane.ini");
     QCOMPARE(ini.ReadSections(),
@@ -414,7 +430,7 @@ class MainWinTest : public QObject {
     QCOMPARE(Form().History().NowItem()->Folder, odd);
     QCOMPARE(Status(0), QStringLiteral("0 個のオブジェクトを選択"));
     Form().close();
-    const std::string config = Config_->path().toStdString() + "/";
+    const std::string config = ConfigDir();
     QCOMPARE(LoadRecentFolders(config + "folder.txt"), (TRecentFolders{Dir(), odd}));
     fs::remove_all(odd);  // QTemporaryDir cannot name it
   }
@@ -423,7 +439,7 @@ class MainWinTest : public QObject {
   // a plain open) is set aside, the user is told, and new files are written at close.
   void unreadableSettingsFilesAreSetAside() {
     Form_.reset();
-    const std::string config = Config_->path().toStdString() + "/";
+    const std::string config = ConfigDir();
     QCOMPARE(mkfifo((config + "kirvane.ini").c_str(), 0600), 0);
     QCOMPARE(mkfifo((config + "folder.txt").c_str(), 0600), 0);
     Form_ = std::make_unique<TFormKirvane>();
@@ -458,7 +474,7 @@ class MainWinTest : public QObject {
     };
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     for (const char* name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"}) env.remove(name);
-    const std::string config = Config_->path().toStdString() + "/";
+    const std::string config = ConfigDir();
     for (const auto& c : cases) {
       QProcess p;
       p.setProcessEnvironment(env);
@@ -476,67 +492,43 @@ class MainWinTest : public QObject {
   // A closed terminal (SIGHUP) ends the program as SIGTERM does, writing both files. The start
   // path is relative to the working folder and dotted.
   void hangUpClosesNormally() {
-    const std::string config = Config_->path().toStdString() + "/";
-    std::ofstream(config + "kirvane.ini") << "[Option]\r\nDoNow=1\r\n";
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("QT_QPA_PLATFORM", "offscreen");
+    RecordEveryListing();
     QProcess p;
-    p.setProcessEnvironment(env);
-    p.setWorkingDirectory(QString::fromStdString(Dir() + "sub"));
-    p.start(QStringLiteral(KV_BIN_DIR "/kirvane"), {QStringLiteral("./..//other/.")});
-    QVERIFY(p.waitForStarted());
-    auto firstLine = [&] {
-      const TRecentFolders f = LoadRecentFolders(config + "folder.txt");
-      return f.empty() ? std::string() : f.front();
-    };
-    QTRY_COMPARE_WITH_TIMEOUT(firstLine(), Dir() + "other/", 20000);
-    fs::remove(config + "kirvane.ini");
+    StartKirvane(p, {QStringLiteral("./..//other/.")}, Dir() + "sub");
+    QTRY_COMPARE_WITH_TIMEOUT(FirstRecentFolder(), Dir() + "other/", 20000);
+    fs::remove(ConfigDir() + "kirvane.ini");
     ::kill(pid_t(p.processId()), SIGHUP);
     QVERIFY(p.waitForFinished(20000));
     QCOMPARE(p.exitStatus(), QProcess::NormalExit);
-    QVERIFY(TMemIniFile(config + "kirvane.ini").SectionExists("GraphicTypes"));
+    QVERIFY(TMemIniFile(ConfigDir() + "kirvane.ini").SectionExists("GraphicTypes"));
   }
 
   // Two real processes: the second hands its argument over to the first and exits 0.
   void secondInstanceHandsOverItsFirstArgument() {
-    const QString bin = QStringLiteral(KV_BIN_DIR "/kirvane");
-    const std::string config = Config_->path().toStdString() + "/";
-    // With DoNow on, every listing records its folder in folder.txt, which the test can read.
-    std::ofstream(config + "kirvane.ini") << "[Option]\r\nDoNow=1\r\n";
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("QT_QPA_PLATFORM", "offscreen");
+    RecordEveryListing();
+    const std::string config = ConfigDir();
     QProcess first;
-    first.setProcessEnvironment(env);
-    first.start(bin, {QString::fromStdString(Dir() + "sub")});
-    QVERIFY(first.waitForStarted());
-    auto firstLine = [&] {
-      const TRecentFolders f = LoadRecentFolders(config + "folder.txt");
-      return f.empty() ? std::string() : f.front();
-    };
-    QTRY_COMPARE_WITH_TIMEOUT(firstLine(), Dir() + "sub/", 20000);
+    StartKirvane(first, {QString::fromStdString(Dir() + "sub")});
+    QTRY_COMPARE_WITH_TIMEOUT(FirstRecentFolder(), Dir() + "sub/", 20000);
 
     QProcess second;  // a relative path is the second start's, and is handed over cleaned
-    second.setProcessEnvironment(env);
-    second.setWorkingDirectory(QString::fromStdString(Dir() + "sub"));
-    second.start(bin, {QStringLiteral("../other/./f.jpg"), QStringLiteral("/ignored")});
+    StartKirvane(second, {QStringLiteral("../other/./f.jpg"), QStringLiteral("/ignored")}, Dir() + "sub");
     QVERIFY(second.waitForFinished(20000));
     QCOMPARE(second.exitCode(), 0);
-    QTRY_COMPARE_WITH_TIMEOUT(firstLine(), Dir() + "other/", 20000);
+    QTRY_COMPARE_WITH_TIMEOUT(FirstRecentFolder(), Dir() + "other/", 20000);
 
     QProcess third;  // no argument: the first only comes to the front
-    third.setProcessEnvironment(env);
-    third.start(bin, {});
+    StartKirvane(third, {});
     QVERIFY(third.waitForFinished(20000));
     QCOMPARE(third.exitCode(), 0);
-    QCOMPARE(firstLine(), Dir() + "other/");
+    QCOMPARE(FirstRecentFolder(), Dir() + "other/");
 
     // A crashed first instance leaves its lock and socket behind; the next start is not blocked.
     first.kill();
     first.waitForFinished();
     QProcess fourth;
-    fourth.setProcessEnvironment(env);
-    fourth.start(bin, {QString::fromStdString(Dir())});
-    QTRY_COMPARE_WITH_TIMEOUT(firstLine(), Dir(), 20000);
+    StartKirvane(fourth, {QString::fromStdString(Dir())});
+    QTRY_COMPARE_WITH_TIMEOUT(FirstRecentFolder(), Dir(), 20000);
     QCOMPARE(fourth.state(), QProcess::Running);
     fourth.terminate();  // closes the window normally: the settings are saved
     QVERIFY(fourth.waitForFinished(20000));
