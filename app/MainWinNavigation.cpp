@@ -27,7 +27,6 @@
 
 namespace {
 QString ToQ(const std::string& s) { return QString::fromUtf8(s.data(), qsizetype(s.size())); }
-std::string FromQ(const QString& s) { return s.toUtf8().toStdString(); }
 // A path typed or chosen by the user, as the absolute, clean bytes it names.
 std::string PathFromText(const QString& s) { return AbsolutePath(QFile::encodeName(s).toStdString()); }
 
