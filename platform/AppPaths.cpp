@@ -62,8 +62,8 @@ TSettingsFileStatus ReadSettingsFile(const std::string& path, uint64_t maxBytes,
   struct stat st;
   if (stat(path.c_str(), &st) != 0) {
     // A dangling symbolic link is there, only unreadable.
-    struct stat link;
-    file.State = errno == ENOENT && lstat(path.c_str(), &link) != 0 ? TSettingsFileStatus::Missing
+    struct stat lst;
+    file.State = errno == ENOENT && lstat(path.c_str(), &lst) != 0 ? TSettingsFileStatus::Missing
                                                                      : TSettingsFileStatus::Unreadable;
     return file;
   }
