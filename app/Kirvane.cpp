@@ -76,8 +76,9 @@ int main(int argc, char** argv) {
     window.raise();
     window.activateWindow();
   });
-  QObject::connect(&instance, &TSingleInstance::OpenRequested, &window,
-                   [&window](const QByteArray& path) { window.MoveFolder(AbsolutePath(path.toStdString())); });
+  QObject::connect(&instance, &TSingleInstance::OpenRequested, &window, [&window](const QByteArray& path) {
+    window.MoveFolder(AbsolutePath(path.toStdString()));
+  });
   CloseOnTerminationSignals(&window);
   window.show();
   return app.exec();

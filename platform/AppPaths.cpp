@@ -64,7 +64,7 @@ TSettingsFileStatus ReadSettingsFile(const std::string& path, uint64_t maxBytes,
     // A dangling symbolic link is there, only unreadable.
     struct stat lst;
     file.State = errno == ENOENT && lstat(path.c_str(), &lst) != 0 ? TSettingsFileStatus::Missing
-                                                                     : TSettingsFileStatus::Unreadable;
+                                                                   : TSettingsFileStatus::Unreadable;
     return file;
   }
   // Checked before opening, so that a FIFO is never opened at all.
