@@ -10,6 +10,7 @@
 #include <string>
 
 #include "decoders/ByteReader.h"
+#include "decoders/RunLength.h"
 
 namespace {
 
@@ -59,6 +60,11 @@ uint64_t TDibHeader::PaletteBytes() const {
   uint64_t entries = ColorsUsed;
   if (Indexed() && entries == 0) entries = uint64_t(1) << BitCount;
   return entries * PaletteEntrySize;
+}
+
+uint64_t TDibHeader::MinimumPixelBytes() const {
+  if (Rle()) return uint64_t(Height) * MinimumRunBytes(uint64_t(Width), 1, 255, 1);
+  return Stride() * uint64_t(Height - 1) + RowBytes();
 }
 
 bool ReadDibHeader(std::span<const uint8_t> data, size_t offset, TDibHeader& header, TDecodeError& error) {
@@ -198,7 +204,7 @@ bool DecodeDibRows(std::span<const uint8_t> data, size_t offset, const TDibHeade
   const int height = int(header.Height);
   const uint64_t stride = header.Stride();
   // The last row's padding is often missing; a row counts once its pixels are there.
-  const uint64_t rowBytes = (uint64_t(width) * header.BitCount + 7) / 8;
+  const uint64_t rowBytes = header.RowBytes();
   const uint64_t available = offset <= data.size() ? data.size() - offset : 0;
   const uint64_t present = available < rowBytes ? 0 : (available - rowBytes) / stride + 1;
   const int count = int(std::min<uint64_t>(present, uint64_t(height)));
@@ -244,6 +250,7 @@ bool DecodeDibRows(std::span<const uint8_t> data, size_t offset, const TDibHeade
   }
   rows.FirstY = header.TopDown ? 0 : height - count;
   rows.LastY = header.TopDown ? count : height;
+  rows.Height = height;
   rows.AlphaSeen = alphaSeen;
   return true;
 }

@@ -131,14 +131,10 @@ TDecodeResult DecodePcx(std::span<const uint8_t> data) {
   }
   if (pixelData.empty()) return Fail(TDecodeErrorKind::deTruncated, "no pixel data");
   const uint64_t imageBytes = uint64_t(height) * planes * h.BytesPerLine;
-  if (!TBitmap32::IsAcceptableSize(width, height))
-    return Fail(TDecodeErrorKind::deTooLarge, std::to_string(width) + "x" + std::to_string(height) + " exceeds 2^28 pixels");
-  if (!PlausibleDataSize(pixelData.size(), h.Encoding == 1 ? MinimumRunBytes(imageBytes, 1, 63, 1) : imageBytes))
-    return Fail(TDecodeErrorKind::deTruncated, "file far too short for its pixels");
-
+  const uint64_t minimum = h.Encoding == 1 ? MinimumRunBytes(imageBytes, 1, 63, 1) : imageBytes;
   TDecodeError error;
   TBitmap32 bitmap;
-  if (!AllocateBitmap(bitmap, width, height, error)) return TDecodeResult(error);
+  if (!AllocateBitmapForData(bitmap, width, height, pixelData.size(), minimum, error)) return TDecodeResult(error);
 
   // Each scan line holds BytesPerLine bytes of plane 0, then of plane 1 and so on; runs may
   // carry over from one line to the next, so the whole image is one stream.

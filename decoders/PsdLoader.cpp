@@ -98,16 +98,16 @@ class TChannelRows {
     Start_ = r.Pos();
     const uint64_t usedRows = uint64_t(used) * H_.Height;
     if (Compression_ == 0) {
-      if (!PlausibleDataSize(r.Remaining(), usedRows * H_.RowBytes()))
-        return Refuse(error, TDecodeErrorKind::deTruncated, "file far too short for its pixels");
+      Available_ = r.Remaining();
+      Minimum_ = usedRows * H_.RowBytes();
       return true;
     }
     const size_t countBytes = H_.Psb() ? 4 : 2;
     const uint64_t rows = uint64_t(H_.Channels) * H_.Height;
     if (rows * countBytes > r.Remaining())
       return Refuse(error, TDecodeErrorKind::deTruncated, "row byte counts run past the end of the file");
-    if (!PlausibleDataSize(r.Remaining() - rows * countBytes, usedRows * MinimumRunBytes(H_.RowBytes(), 1, 128, 1)))
-      return Refuse(error, TDecodeErrorKind::deTruncated, "file far too short for its pixels");
+    Available_ = r.Remaining() - rows * countBytes;
+    Minimum_ = usedRows * MinimumRunBytes(H_.RowBytes(), 1, 128, 1);
     uint64_t offset = Start_ + rows * countBytes;
     RowOffsets_.resize(size_t(used) * H_.Height + 1);
     for (size_t i = 0; i < RowOffsets_.size(); ++i) {
@@ -116,6 +116,10 @@ class TChannelRows {
     }
     return true;
   }
+
+  // Bytes of pixel data after the tables, and the fewest the used channels need.
+  uint64_t Available() const { return Available_; }
+  uint64_t Minimum() const { return Minimum_; }
 
   // Decodes row y of channel c into `row` (RowBytes long). Returns false when its data is
   // not (all) in the file; the missing part is zero.
@@ -146,6 +150,7 @@ class TChannelRows {
   const TPsdHeader& H_;
   uint16_t Compression_ = 0;
   size_t Start_ = 0;
+  uint64_t Available_ = 0, Minimum_ = 0;
   std::vector<uint64_t> RowOffsets_;  // start of each used row's data, plus one end offset
 };
 
@@ -270,7 +275,8 @@ TDecodeResult DecodePsd(std::span<const uint8_t> data) {
   TDecodeError error;
   if (!channels.Prepare(layerStart + size_t(layerSectionLength), used, error)) return TDecodeResult(error);
   TBitmap32 bitmap;
-  if (!AllocateBitmap(bitmap, h.Width, h.Height, error)) return TDecodeResult(error);
+  if (!AllocateBitmapForData(bitmap, h.Width, h.Height, channels.Available(), channels.Minimum(), error))
+    return TDecodeResult(error);
 
   // Photoshop stores a merged picture with transparency blended over white (stored = c*a +
   // white*(1-a)); shown as it is, every soft edge would carry a white fringe. The white is

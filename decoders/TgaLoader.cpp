@@ -157,14 +157,9 @@ TDecodeResult DecodeTga(std::span<const uint8_t> data) {
   const uint64_t pixelCount = uint64_t(h.Width) * h.Height;
   const uint64_t minimum = h.Compressed() ? MinimumRunBytes(pixelCount, unsigned(pixelBytes), 128, 1)
                                           : pixelCount * pixelBytes;
-  if (!TBitmap32::IsAcceptableSize(h.Width, h.Height))
-    return Fail(TDecodeErrorKind::deTooLarge, std::to_string(h.Width) + "x" + std::to_string(h.Height) + " exceeds 2^28 pixels");
-  if (!PlausibleDataSize(r.Remaining(), minimum))
-    return Fail(TDecodeErrorKind::deTruncated, "file far too short for its pixels");
-
   TDecodeError error;
   TBitmap32 bitmap;
-  if (!AllocateBitmap(bitmap, h.Width, h.Height, error)) return TDecodeResult(error);
+  if (!AllocateBitmapForData(bitmap, h.Width, h.Height, r.Remaining(), minimum, error)) return TDecodeResult(error);
 
   // Image data (field 8): pixels run left to right, rows bottom to top unless the descriptor's
   // bits 4 and 5 say otherwise. Packets may cross rows, so the stream is read as one.
