@@ -79,8 +79,8 @@ TDecodeResult DecodeBmp(std::span<const uint8_t> data) {
   const std::vector<TColor32> palette = ReadDibPalette(data, size_t(paletteOffset), size_t(pixels), header);
 
   TBitmap32 bitmap;
-  if (!AllocateBitmapForData(bitmap, header.Width, header.Height, data.size() - pixels, header.MinimumPixelBytes(),
-                             error))
+  if (!AllocateBitmapForData(bitmap, header.Width, header.Height, data.size() - pixels,
+                             header.MinimumPixelBytes(), error))
     return error;
 
   if (header.Rle()) {

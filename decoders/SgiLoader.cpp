@@ -124,7 +124,8 @@ TDecodeResult DecodeSgi(std::span<const uint8_t> data) {
   const uint64_t dataStart = HeaderSize + (h.Storage == 0 ? 0 : uint64_t(rows) * channels * 8);
   TDecodeError error;
   TBitmap32 bitmap;
-  if (!AllocateBitmapForData(bitmap, h.XSize, rows, data.size() - dataStart, minimum, error)) return TDecodeResult(error);
+  if (!AllocateBitmapForData(bitmap, h.XSize, rows, data.size() - dataStart, minimum, error))
+    return TDecodeResult(error);
   std::vector<uint8_t> buffer(rowBytes * shown);
   TSgiRows source(data, h, rows, channels);
   bool anyMissing = false, anyPresent = false;

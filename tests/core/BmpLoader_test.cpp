@@ -296,7 +296,8 @@ TEST(BmpLoader, MalformedHeadersFailWithTheirReason) {
        TDecodeErrorKind::deTruncated},
       {"1 bit, 3 KB for 16384x16000", BmpFile(DibInfo40(16384, 16000, 1), TBytes().Fill(3072, 0xFF)),
        TDecodeErrorKind::deTruncated},
-      {"RLE8 cut before its first pixel", BmpFile(DibInfo40(4, 3, 8, 1), TBytes{0, 0}), TDecodeErrorKind::deTruncated},
+      {"RLE8 cut before its first pixel", BmpFile(DibInfo40(4, 3, 8, 1), TBytes{0, 0}),
+       TDecodeErrorKind::deTruncated},
       {"OS/2 bitmap array", TBytes().Text("BA").Fill(40, 0), TDecodeErrorKind::deUnsupported},
       {"text", TBytes().Text("hello, world"), TDecodeErrorKind::deCorrupt},
   };
@@ -331,7 +332,8 @@ TEST(BmpLoader, PixelDataEndingEarlyIsMarkedPartial) {
       {"top-down rows", BmpFile(DibInfo40(2, -4, 24), rows), true},
       // RLE8 on 4x3: runs of 4, end of line between rows.
       {"RLE8 cut in the second row", BmpFile(DibInfo40(4, 3, 8, 1), TBytes{4, 1, 0, 0, 2, 1}), true},
-      {"RLE8 ending after the last pixel", BmpFile(DibInfo40(4, 3, 8, 1), TBytes{4, 1, 0, 0, 4, 1, 0, 0, 4, 1}), false},
+      {"RLE8 ending after the last pixel",
+       BmpFile(DibInfo40(4, 3, 8, 1), TBytes{4, 1, 0, 0, 4, 1, 0, 0, 4, 1}), false},
       {"RLE8 ending with end of bitmap", BmpFile(DibInfo40(4, 3, 8, 1), TBytes{4, 1, 0, 1}), false},
   };
   for (const auto& c : cases) {
