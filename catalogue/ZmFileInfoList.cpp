@@ -44,7 +44,7 @@ void TZmFileInfoList::SearchFolder(std::string folder, const std::function<bool(
   while (dir.Next(entry)) {
     const bool isFolder = entry.Attr & faDirectory;
     if (isFolder) SubFolders.push_back(folder + entry.Name + "/");
-    auto record = std::make_unique<TZmFileInfo>(true);
+    auto record = std::make_unique<TZmFileInfo>();
     if (FileTypes) {
       TFileTypeInfo type = FileTypes->Query(entry.Name, isFolder);
       record->IconIndex = type.IconIndex;

@@ -44,7 +44,7 @@ void AppendInt(std::string& out, int64_t v) {
 
 // <Result> <text> [<frame type> <Width> <Height> <Quality> <IJGQuality> <AddBinarySize> <JFIF>
 // <Exif> <MacBinary>] <path>, tab-separated. A record without a result (the check ran out of
-// memory before it) shows -1.
+// memory before it) shows jrNotAnalyzed (-1).
 void AppendLine(std::string& out, const TZmFileInfo& record, bool details) {
   static const TZmJpegInfo Unchecked;
   const TZmJpegInfo& i = record.JpegInfo ? *record.JpegInfo : Unchecked;
@@ -69,7 +69,7 @@ void AppendLine(std::string& out, const TZmFileInfo& record, bool details) {
 // A record for a file named on the command line: the folder part as given (possibly empty), so
 // that the printed path is the argument itself.
 std::unique_ptr<TZmFileInfo> FileRecord(const std::string& path) {
-  auto record = std::make_unique<TZmFileInfo>(true);
+  auto record = std::make_unique<TZmFileInfo>();
   const size_t slash = path.rfind('/');
   const size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
   record->SetPath(TZmFileInfo::SharedText(path.substr(0, nameStart)));
@@ -123,16 +123,16 @@ int RunCheck(int argc, char** argv) {
     AppendLine(out, record, details);
     ++count;
     // A file the check could not reach is not known to be sound.
-    if (!record.JpegInfo || record.JpegInfo->Result > 1) ++errors;
+    if (!record.JpegInfo || IsJpegError(record.JpegInfo->Result)) ++errors;
     if (out.size() >= OutputChunk) {
       std::fwrite(out.data(), 1, out.size(), stdout);
       out.clear();
     }
   };
   for (const TZmFileInfo* argument : arguments.List().VisibleItems()) {
-    // A folder does not exist as a file (4), or cannot be opened as one without read access (5).
-    const int code = argument->JpegInfo ? argument->JpegInfo->Result : -1;
-    if ((code == 4 || code == 5) && DirectoryExists(argument->FullFileName())) {
+    // A folder does not exist as a file, or cannot be opened as one without read access.
+    const int code = argument->JpegInfo ? argument->JpegInfo->Result : jrNotAnalyzed;
+    if ((code == jrFileNotFound || code == jrCannotOpen) && DirectoryExists(argument->FullFileName())) {
       auto folder = std::make_unique<TZmFileInfos>();
       folder->SetOptions(options);
       folder->SetExtList(extensions);

@@ -247,7 +247,7 @@ class ZmSortTest : public ::testing::Test {
         {"/a/", "apple.png", 0, 0x00, "PNG image", 50, 50, 3, 4},
     };
     for (const TRow& r : rows) {
-      auto rec = std::make_unique<TZmFileInfo>(true);
+      auto rec = std::make_unique<TZmFileInfo>();
       rec->SetPath(TZmFileInfo::SharedText(r.Path));
       rec->SetTypeName(TZmFileInfo::SharedText(r.Type));
       rec->SearchRec = {r.Size, r.Attr, r.Name, r.Create, r.Access, r.Write};
