@@ -148,7 +148,9 @@ bool TMarkerWalk::Marker(uint8_t m) {
 
 bool TMarkerWalk::ReadLength() {
   if (!S_.ReadWord(Length_)) return false;
-  End_ = S_.Position() - 2 + Length_;  // the position is at least 2 after reading the length
+  // The length counts its own two bytes: anything less is damaged data, not an empty segment.
+  if (Length_ < 2) return false;
+  End_ = S_.Position() - 2 + Length_;
   return true;
 }
 
@@ -204,8 +206,7 @@ bool TMarkerWalk::ExifSegment() {
 
 bool TMarkerWalk::CommentSegment() {
   if (!ReadLength()) return false;
-  // A length below 2 is malformed; it gives an empty comment rather than a negative count.
-  std::string text(Length_ > 2 ? Length_ - 2u : 0u, '\0');
+  std::string text(Length_ - 2u, '\0');
   if (!S_.Read(reinterpret_cast<uint8_t*>(text.data()), text.size())) return false;
   Info_.Comment = std::move(text);
   LeaveSegment();

@@ -58,7 +58,8 @@ void AnalyzeJpegBytes(const uint8_t* data, size_t size, TZmJpegInfo& info);
 
 // The marker walk itself: fills every field of `info` except Result. Returns false when the walk
 // failed because the data ended where bytes had to be read (a marker byte, a segment length, a
-// frame header, an identifier, quantization values, a comment). A stream under 20 bytes or
+// frame header, an identifier, quantization values, a comment) or because a segment length was
+// below 2, which no segment can have. A stream under 20 bytes or
 // without the signature leaves SoiCount at 0. Reads each byte at most a bounded number of times,
 // so its cost is linear in the stream's size.
 bool AnalyzeJpegStream(TZmJpegStream& stream, TZmJpegInfo& info);

@@ -45,6 +45,11 @@ TEST(JpegInfo, ResultCodesOfDamagedAndForeignStreams) {
       {"no end-of-image marker", withoutEoi, jrDamaged},
       {"a second start-of-image marker", TJpegBuilder().Raw(withoutEoi).Soi().Eoi().Bytes, jrDamaged},
       {"two start- and end-of-image markers", TJpegBuilder().Raw(withoutEoi).Soi().Eoi().Eoi().Bytes, jrNoError},
+      // A segment length counts its own two bytes, so one below 2 is damaged data.
+      {"APP5 of length 0 right after SOI", Concat({0xFF, 0xD8, 0xFF, 0xE5, 0, 0}, TBytes(good.begin() + 2, good.end())),
+       jrAnalysisFailed},
+      {"frame header of length 1", TJpegBuilder().Soi().Raw({0xFF, 0xC0, 0, 1}).Raw(Filler(20)).Eoi().Bytes,
+       jrAnalysisFailed},
   };
   for (const auto& c : cases) EXPECT_EQ(AnalyzeBytes(c.Data).Result, c.Code) << c.Name;
 }
@@ -116,11 +121,10 @@ TEST(JpegInfo, CommentKeepsTheRawBytesOfTheLastSegment) {
       TJpegBuilder().Soi().Segment(0xFE, Filler(20)).Segment(0xFE, sjis).Raw(TBytes(rest.begin() + 2, rest.end())).Bytes;
   EXPECT_EQ(AnalyzeBytes(file).Comment, std::string(sjis.begin(), sjis.end()));
   EXPECT_EQ(AnalyzeBytes(Cut(file, 2 + 24 + 7)).Result, jrAnalysisFailed);  // its bytes are read
-  // A length field below 2 gives an empty comment; the walk goes on from the length field.
+  // A length field below 2 is damaged data, not an empty comment.
   const TZmJpegInfo bad = AnalyzeBytes(TJpegBuilder().Soi().Raw({0xFF, 0xFE, 0, 0}).Sof(0, 2, 2).Eoi().Raw(Filler(8)).Bytes);
-  EXPECT_EQ(bad.Result, jrAppendedData);
+  EXPECT_EQ(bad.Result, jrAnalysisFailed);
   EXPECT_EQ(bad.Comment, "");
-  EXPECT_EQ(bad.Height, 2);
 }
 
 TEST(JpegInfo, QuantizationTablesAndGrayscale) {
