@@ -219,12 +219,29 @@ std::mutex CollatorMutex;
 std::shared_ptr<UCollator> CurrentCollator;
 std::atomic<unsigned> CollationGeneration{1};
 
+// The locale whose collation orders names. The C and POSIX locales have no collation of their
+// own: ICU reads the process default under them as en_US_POSIX, which puts every capital before
+// every small letter, and falls back to the neutral root collation for the names "C" and
+// "POSIX" that the user interface passes on. Both become root, so that every part of the
+// program orders names alike whichever way it learnt the locale.
+std::string CollationLocaleName() {
+  const std::string& configured = FormatSettings().CollationLocale;
+  const char* name = configured.empty() ? uloc_getDefault() : configured.c_str();
+  char canonical[ULOC_FULLNAME_CAPACITY];
+  UErrorCode status = U_ZERO_ERROR;
+  uloc_canonicalize(name, canonical, sizeof canonical, &status);
+  if (U_SUCCESS(status) && status != U_STRING_NOT_TERMINATED_WARNING) {
+    const std::string_view c = canonical;
+    if (c == "c" || c == "posix" || c == "en_US_POSIX") return "root";
+  }
+  return name;
+}
+
 std::shared_ptr<UCollator> OpenCollator() {
   std::lock_guard lock(CollatorMutex);
   if (!CurrentCollator) {
     UErrorCode status = U_ZERO_ERROR;
-    const std::string& loc = FormatSettings().CollationLocale;
-    UCollator* c = ucol_open(loc.empty() ? uloc_getDefault() : loc.c_str(), &status);
+    UCollator* c = ucol_open(CollationLocaleName().c_str(), &status);
     if (U_FAILURE(status)) {
       status = U_ZERO_ERROR;
       c = ucol_open("", &status);

@@ -46,9 +46,9 @@ bool SameTextAscii(std::string_view a, std::string_view b);
 int CompareTextAscii(std::string_view a, std::string_view b);
 std::string TrimControl(std::string_view s);  // drops leading and trailing bytes <= ' '
 
-// Orderings for display: locale-aware and case-insensitive (ICU, FormatSettings().CollationLocale);
-// 0 for names that differ only in letter case. Callers that need a total order finish with
-// CompareExact.
+// Orderings for display: locale-aware and case-insensitive (ICU, FormatSettings().CollationLocale;
+// the C and POSIX locales order by the neutral root collation); 0 for names that differ only in
+// letter case. Callers that need a total order finish with CompareExact.
 int CompareFileName(std::string_view a, std::string_view b);
 int CompareText(std::string_view a, std::string_view b);
 inline int CompareExact(std::string_view a, std::string_view b) {

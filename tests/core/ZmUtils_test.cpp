@@ -1,6 +1,9 @@
 #include "catalogue/ZmUtils.h"
 
 #include <gtest/gtest.h>
+#include <unicode/uloc.h>
+
+#include <string>
 
 #include "catalogue/FormatSettings.h"
 
@@ -101,6 +104,24 @@ TEST(ZmUtils, NameOrderingIsCaseInsensitiveAndLocaleAware) {
   EXPECT_EQ(CompareText("JPEG image", "jpeg IMAGE"), 0);
   // Invalid UTF-8 still orders without failing.
   EXPECT_NE(CompareFileName("\xff\xfe", "abc"), 2);
+}
+
+// The window names the C locale "C"; kirvane-cli leaves the setting empty and gets the process's
+// default, which ICU calls en_US_POSIX under LANG=C. Both must order names the same way.
+TEST(ZmUtils, TheCAndPosixLocalesOrderNamesWithoutRegardToCase) {
+  const std::string saved = uloc_getDefault();
+  UErrorCode status = U_ZERO_ERROR;
+  uloc_setDefault("en_US_POSIX", &status);
+  for (const char* locale : {"", "C", "POSIX", "C.UTF-8", "en_US_POSIX"}) {
+    FormatSettings().CollationLocale = locale;
+    ResetCollation();
+    EXPECT_EQ(CompareFileName("a.jpg", "A.JPG"), 0) << locale;
+    EXPECT_LT(CompareFileName("a2.jpg", "B.jpg"), 0) << locale;
+    EXPECT_LT(CompareFileName("B.jpg", "c.jpg"), 0) << locale;
+  }
+  uloc_setDefault(saved.c_str(), &status);
+  FormatSettings().CollationLocale = "en";
+  ResetCollation();
 }
 
 TEST(ZmUtils, PathPieces) {
