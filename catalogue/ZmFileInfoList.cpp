@@ -28,6 +28,7 @@ void TZmFileInfoList::ClearAll() {
   Visible_.clear();
   AllFiles.clear();
   SubFolders.clear();
+  Unreadable.clear();
   TotalSize_ = 0;
 }
 
@@ -37,7 +38,10 @@ void TZmFileInfoList::NumberRecords() {
 
 void TZmFileInfoList::SearchFolder(std::string folder, const std::function<bool()>& stop) {
   TDirectoryEnumerator dir;
-  if (!dir.Open(folder)) return;
+  if (!dir.Open(folder)) {
+    Unreadable.push_back({std::move(folder), dir.Error()});
+    return;
+  }
   if (!Visited_.insert(dir.Id()).second) return;  // entered before in this scan (a link cycle)
   auto path = std::make_shared<const std::string>(folder);
   TDirEntryFacts entry;
@@ -61,6 +65,8 @@ void TZmFileInfoList::SearchFolder(std::string folder, const std::function<bool(
     AllFiles.push_back(std::move(record));
     if (stop && stop()) break;
   }
+  for (const TDirEntryError& e : dir.SkippedEntries()) Unreadable.push_back({folder + e.Name, e.Error});
+  if (dir.Error()) Unreadable.push_back({std::move(folder), dir.Error()});
 }
 
 void TZmFileInfoList::MakeList() {
