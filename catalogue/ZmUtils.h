@@ -72,3 +72,9 @@ std::string_view ExtractFileExt(std::string_view path);
 
 // Truncates to at most maxChars code points without splitting one.
 std::string TruncateUtf8(std::string_view s, size_t maxChars);
+
+// Appends `text` as one field of a tab-separated record, so that no name can forge a field or a
+// record: "\" becomes "\\", a tab "\t", a line feed "\n", and every other control character
+// (U+0000-U+001F, U+007F-U+009F) and every byte that is not part of valid UTF-8 "\xhh", one per
+// byte. The escapes can be undone exactly, so the field still names the same bytes.
+void AppendEscapedField(std::string& out, std::string_view text);
