@@ -18,7 +18,9 @@ std::shared_ptr<const std::string> TZmFileInfo::SharedText(std::string text) {
 // Here, where TZmJpegInfo is complete, so that the owning pointer can free it.
 TZmFileInfo::~TZmFileInfo() = default;
 
-void TZmFileInfo::SetJpegInfo(std::unique_ptr<TZmJpegInfo> info) { JpegInfo = std::move(info); }
+void TZmFileInfo::SetJpegInfo(std::unique_ptr<TZmJpegInfo> info) {
+  JpegInfo = std::move(info);
+}
 
 std::string TZmFileInfo::FullFileName() const { return Path() + SearchRec.Name; }
 

@@ -334,8 +334,9 @@ size_t ValidUtf8Length(const unsigned char* s, size_t n) {
   size_t len;
   unsigned char lo = 0x80, hi = 0xBF;  // range of the second byte
   if (c < 0x80) return 1;
-  if (c >= 0xC2 && c <= 0xDF) len = 2;
-  else if (c >= 0xE0 && c <= 0xEF) {
+  if (c >= 0xC2 && c <= 0xDF) {
+    len = 2;
+  } else if (c >= 0xE0 && c <= 0xEF) {
     len = 3;
     if (c == 0xE0) lo = 0xA0;
     if (c == 0xED) hi = 0x9F;

@@ -102,7 +102,8 @@ void TZmThreadJpegChecker::Stop() { Workers_.Stop(); }
 void TZmThreadJpegChecker::Deliver(TZmJpegCheckThread& worker, bool raiseProgress) {
   // Stored here, on the user-interface thread, so that nothing reading a record's result meanwhile
   // (the error selection, a repaint) can meet one being freed.
-  for (std::unique_ptr<TZmJpegInfo>& info : worker.Pending) worker.Records[worker.Stored++]->SetJpegInfo(std::move(info));
+  for (std::unique_ptr<TZmJpegInfo>& info : worker.Pending)
+    worker.Records[worker.Stored++]->SetJpegInfo(std::move(info));
   worker.Pending.clear();
   ErrorCount_ = worker.Errors;
   Progress_ = worker.Records.empty() ? 0.0f : float(double(worker.Stored) / double(worker.Records.size()));

@@ -3,14 +3,14 @@
 namespace {
 
 constexpr const char* ResultTexts[] = {
-    "なし",                           // jrNoError
-    "なし(付加バイナリ有り)",         // jrAppendedData
-    "JPEGファイルが破損しています",   // jrDamaged
-    "不明なエラー",                   // jrAnalysisFailed
-    "ファイルが存在しません",         // jrFileNotFound
-    "ファイルを開けません",           // jrCannotOpen
-    "ファイルサイズが0 バイトです",   // jrEmptyFile
-    "JPEGファイルではありません",     // jrNotJpeg
+    "なし",                          // jrNoError
+    "なし(付加バイナリ有り)",        // jrAppendedData
+    "JPEGファイルが破損しています",  // jrDamaged
+    "不明なエラー",                  // jrAnalysisFailed
+    "ファイルが存在しません",        // jrFileNotFound
+    "ファイルを開けません",          // jrCannotOpen
+    "ファイルサイズが0 バイトです",  // jrEmptyFile
+    "JPEGファイルではありません",    // jrNotJpeg
 };
 
 // Types 4, 8 and 12 are never reported (their markers are DHT, JPG and DAC), but keep a text.

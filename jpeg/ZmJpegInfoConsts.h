@@ -18,7 +18,9 @@ enum TZmJpegResult : int32_t {
   jrNotJpeg = 7,         // no start-of-image signature at offset 0 or 128
 };
 
-constexpr bool IsJpegError(int32_t result) { return result > jrAppendedData; }
+constexpr bool IsJpegError(int32_t result) {
+  return result > jrAppendedData;
+}
 
 // The text of a result code (TZmJpegInfo::Result); "" for any other value, such as
 // jrNotAnalyzed.

@@ -173,8 +173,7 @@ int RunCheck(int argc, char** argv) {
       emit(*argument);
     }
   }
-  const bool written =
-      out.Finish(std::to_string(count) + " files, " + std::to_string(errors) + " errors");
+  const bool written = out.Finish(std::to_string(count) + " files, " + std::to_string(errors) + " errors");
   if (!written || out.Failed()) return 2;
   return errors != 0 ? 1 : 0;
 }

@@ -118,6 +118,7 @@ int RunList(int argc, char** argv) {
     out.Plain(AttrToText(r->SearchRec.Attr));
     out.EndRecord();
   }
-  const bool written = out.Finish(std::to_string(list.Count()) + " files, " + std::to_string(list.TotalSize()) + " bytes");
+  const bool written =
+      out.Finish(std::to_string(list.Count()) + " files, " + std::to_string(list.TotalSize()) + " bytes");
   return written && !out.Failed() ? 0 : 2;
 }

@@ -21,7 +21,7 @@ class TCliOutput {
   // Fields of the current record, each but the first after a tab.
   // A path given as its folder (ending in "/", or empty) and its name: escaped, or raw with -0.
   void Path(std::string_view folder, std::string_view name);
-  void Text(std::string_view text);  // escaped
+  void Text(std::string_view text);   // escaped
   void Plain(std::string_view text);  // made by the program: no tab, no control character
   void Number(int64_t value);
   void EndRecord();

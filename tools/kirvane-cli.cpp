@@ -27,9 +27,10 @@ int main(int argc, char** argv) {
     for (const TCommand& c : Commands)
       if (std::strcmp(argv[1], c.Name) == 0) return c.Run(argc - 2, argv + 2);
     if (std::strcmp(argv[1], "--help") == 0) {
-      std::printf("%s\n'kirvane-cli list --help' and 'kirvane-cli check --help' describe their output.\n"
-                  "Paths in that output are escaped so that no file name can forge a record.\n",
-                  UsageText);
+      std::printf(
+          "%s\n'kirvane-cli list --help' and 'kirvane-cli check --help' describe their output.\n"
+          "Paths in that output are escaped so that no file name can forge a record.\n",
+          UsageText);
       return 0;
     }
   }

@@ -83,8 +83,8 @@ TEST_F(CliCheckTest, PathsAreEscapedOrNulTerminated) {
   const std::string path = Store(forged, Cut(Gray, Gray.size() - 20));
   TCliRun run = Check({Dir.Path()});
   EXPECT_EQ(run.Status, 1);
-  EXPECT_EQ(run.Out, "2\tJPEGファイルが破損しています\t" + Dir.Path() + "evil.jpg\\n0\\tなし\\tinnocent.jpg\n" +
-                         "1 files, 1 errors\n");
+  EXPECT_EQ(run.Out, "2\tJPEGファイルが破損しています\t" + Dir.Path() +
+                         "evil.jpg\\n0\\tなし\\tinnocent.jpg\n" + "1 files, 1 errors\n");
   run = Check({"-0", "--details", path});
   EXPECT_EQ(run.Status, 1);
   EXPECT_EQ(run.Err, "1 files, 1 errors\n");

@@ -50,9 +50,10 @@ TEST_F(CliListTest, NoNameCanForgeARecordOrAField) {
     EXPECT_EQ(std::count(lines[i].begin(), lines[i].end(), '\t'), 5) << lines[i];
     paths.push_back(PathOf(lines[i]));
   }
-  EXPECT_EQ(paths, (std::vector<std::string>{Dir.Path() + "a.jpg",
-                                             Dir.Path() + "evil.jpg\\n0\\t4\\tJPEG\\t2024-01-01T00:00:00Z\\t\\ninnocent.jpg",
-                                             Dir.Path() + "tab\\there.jpg", Dir.Path() + "\\xff\\\\.jpg"}));
+  EXPECT_EQ(paths, (std::vector<std::string>{
+                       Dir.Path() + "a.jpg",
+                       Dir.Path() + "evil.jpg\\n0\\t4\\tJPEG\\t2024-01-01T00:00:00Z\\t\\ninnocent.jpg",
+                       Dir.Path() + "tab\\there.jpg", Dir.Path() + "\\xff\\\\.jpg"}));
 
   // -0: the paths as they are, each record ended by a NUL byte, the summary on stderr.
   run = RunCli({"list", "-0", "--ext", "", Dir.Path()});

@@ -38,7 +38,7 @@ inline TCliRun RunCli(const std::vector<std::string>& args, const std::string& b
 }
 
 // Skips a test when the tool is not built beside it.
-#define KV_REQUIRE_CLI()                                                                               \
-  do {                                                                                                 \
+#define KV_REQUIRE_CLI()                                                                                  \
+  do {                                                                                                    \
     if (!FileExists(ExecutableFolder() + "kirvane-cli")) GTEST_SKIP() << "kirvane-cli is not built here"; \
   } while (0)

@@ -45,7 +45,7 @@ TEST(JpegInfoFile, FilesThatCannotBeChecked) {
   } const cases[] = {
       {dir.Path() + "missing.jpg", jrFileNotFound},
       {"", jrFileNotFound},
-      {folder, jrFileNotFound},                  // a folder is not an existing file
+      {folder, jrFileNotFound},                 // a folder is not an existing file
       {plain + "/inside.jpg", jrFileNotFound},  // a file used as a folder
       {dangling, jrFileNotFound},
       {empty, jrEmptyFile},

@@ -44,10 +44,11 @@ TEST(JpegInfo, ResultCodesOfDamagedAndForeignStreams) {
       {"cut before the final marker byte", Cut(good, good.size() - 1), jrAnalysisFailed},
       {"no end-of-image marker", withoutEoi, jrDamaged},
       {"a second start-of-image marker", TJpegBuilder().Raw(withoutEoi).Soi().Eoi().Bytes, jrDamaged},
-      {"two start- and end-of-image markers", TJpegBuilder().Raw(withoutEoi).Soi().Eoi().Eoi().Bytes, jrNoError},
+      {"two start- and end-of-image markers", TJpegBuilder().Raw(withoutEoi).Soi().Eoi().Eoi().Bytes,
+       jrNoError},
       // A segment length counts its own two bytes, so one below 2 is damaged data.
-      {"APP5 of length 0 right after SOI", Concat({0xFF, 0xD8, 0xFF, 0xE5, 0, 0}, TBytes(good.begin() + 2, good.end())),
-       jrAnalysisFailed},
+      {"APP5 of length 0 right after SOI",
+       Concat({0xFF, 0xD8, 0xFF, 0xE5, 0, 0}, TBytes(good.begin() + 2, good.end())), jrAnalysisFailed},
       {"frame header of length 1", TJpegBuilder().Soi().Raw({0xFF, 0xC0, 0, 1}).Raw(Filler(20)).Eoi().Bytes,
        jrAnalysisFailed},
   };

@@ -93,7 +93,7 @@ inline TZmJpegResult ExpectedCodeForCut(const TBytes& d, size_t cut) {
   if (cut < 20) return jrNotJpeg;
   if (cut == d.size()) return jrNoError;
   for (size_t i = 2; i + 1 < d.size();) {  // i: a marker, following segment lengths strictly
-    if (cut <= i) return jrDamaged;  // whole segments
+    if (cut <= i) return jrDamaged;        // whole segments
     const uint8_t m = d[i + 1];
     if (m == 0xD9) return jrAnalysisFailed;  // the cut is inside the final marker
     const size_t end = i + 2 + size_t(d[i + 2] << 8 | d[i + 3]);

@@ -67,7 +67,8 @@ class JpegCheckerTest : public ::testing::Test {
   int Ended() const { return int(std::count(Events.begin(), Events.end(), 'T')); }
   std::vector<TZmJpegResult> Codes() const {
     std::vector<TZmJpegResult> codes;
-    for (const TZmFileInfo* r : Infos.List().VisibleItems()) codes.push_back(r->JpegInfo ? r->JpegInfo->Result : jrNotAnalyzed);
+    for (const TZmFileInfo* r : Infos.List().VisibleItems())
+      codes.push_back(r->JpegInfo ? r->JpegInfo->Result : jrNotAnalyzed);
     return codes;
   }
   // A slow analysis, so that a test can act while the check runs.
@@ -164,7 +165,8 @@ TEST_F(JpegCheckerTest, StopKeepsTheResultsSoFarAndACheckAfterwardsRunsToTheEnd)
   EXPECT_LT(stored, 8u);
   EXPECT_EQ(std::vector<TZmJpegResult>(codes.begin(), codes.begin() + long(stored)),
             std::vector<TZmJpegResult>(AllCodes.begin(), AllCodes.begin() + long(stored)));
-  EXPECT_TRUE(std::all_of(codes.begin() + long(stored), codes.end(), [](TZmJpegResult c) { return c == jrNotAnalyzed; }));
+  EXPECT_TRUE(std::all_of(codes.begin() + long(stored), codes.end(),
+                          [](TZmJpegResult c) { return c == jrNotAnalyzed; }));
   EXPECT_FLOAT_EQ(Checker.Progress(), float(stored) / 8);
 
   Checker.Start();

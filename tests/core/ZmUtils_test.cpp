@@ -153,9 +153,10 @@ TEST(ZmUtils, EscapedFieldsHoldNoSeparatorControlOrInvalidByte) {
       {std::string("nul\0cr\r\x1b[31m\x7f", 13), "nul\\x00cr\\x0d\\x1b[31m\\x7f"},
       {"\xc2\x85next line \xc2\xa0", "\\xc2\\x85next line \xc2\xa0"},  // C1 NEL escaped, NBSP kept
       {"\xff\xfe.jpg", "\\xff\\xfe.jpg"},
-      {"cut \xe5\x86", "cut \\xe5\\x86"},                      // a character cut short
-      {"\xc0\xaf \xed\xa0\x80 \xf4\x90\x80\x80", "\\xc0\\xaf \\xed\\xa0\\x80 \\xf4\\x90\\x80\\x80"},  // overlong, surrogate, > U+10FFFF
-      {"\xf0\x9f\x93\xb7 ok", "\xf0\x9f\x93\xb7 ok"},        // four bytes, valid
+      {"cut \xe5\x86", "cut \\xe5\\x86"},  // a character cut short
+      {"\xc0\xaf \xed\xa0\x80 \xf4\x90\x80\x80",
+       "\\xc0\\xaf \\xed\\xa0\\x80 \\xf4\\x90\\x80\\x80"},  // overlong, surrogate, > U+10FFFF
+      {"\xf0\x9f\x93\xb7 ok", "\xf0\x9f\x93\xb7 ok"},       // four bytes, valid
   };
   for (const Case& c : cases) {
     std::string out = "<";
