@@ -34,7 +34,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "usage: kv_bench_jpegwalk [-v] FILE... | @LIST\n");
     return 2;
   }
-  long counts[8] = {};
+  long counts[jrNotJpeg + 1] = {};
   long readErrors = 0;
   for (const std::string& f : files) {
     TZmJpegInfo info;
@@ -45,15 +45,16 @@ int main(int argc, char** argv) {
       std::fprintf(stderr, "%s: %s\n", f.c_str(), e.what());
       continue;
     }
-    if (info.Result >= 0 && info.Result < 8) ++counts[info.Result];
-    if (verbose) std::printf("%d\t%s\t%s\n", info.Result, JpegResultText(info.Result), f.c_str());
+    if (info.Result >= jrNoError && info.Result <= jrNotJpeg) ++counts[info.Result];
+    if (verbose) std::printf("%d\t%s\t%s\n", int(info.Result), JpegResultText(info.Result), f.c_str());
   }
   std::printf("%zu files:", files.size());
-  for (int code = 0; code < 8; ++code)
+  for (int code = jrNoError; code <= jrNotJpeg; ++code)
     if (counts[code] != 0) std::printf(" %ld with code %d", counts[code], code);
   if (readErrors != 0) std::printf(" %ld unreadable", readErrors);
   std::printf("\n");
   long errors = readErrors;
-  for (int code = 2; code < 8; ++code) errors += counts[code];
+  for (int code = jrNoError; code <= jrNotJpeg; ++code)
+    if (IsJpegError(code)) errors += counts[code];
   return errors != 0 ? 1 : 0;
 }

@@ -2,12 +2,16 @@
 
 #include <png.h>
 
-#include <cstdio>
+#include <new>
+#include <string>
 #include <vector>
+
+#include "platform/FileSystem.h"
 
 namespace {
 struct TPngWriteState {
   std::string Error;
+  std::string Bytes;  // the encoded file
 };
 
 void OnPngError(png_structp png, png_const_charp message) {
@@ -15,6 +19,18 @@ void OnPngError(png_structp png, png_const_charp message) {
   png_longjmp(png, 1);
 }
 void OnPngWarning(png_structp, png_const_charp) {}
+
+void OnPngWrite(png_structp png, png_bytep data, size_t length) {
+  auto* state = static_cast<TPngWriteState*>(png_get_io_ptr(png));
+  bool grown = true;
+  try {
+    state->Bytes.append(reinterpret_cast<const char*>(data), length);
+  } catch (const std::bad_alloc&) {
+    grown = false;
+  }
+  if (!grown) png_error(png, "out of memory");  // outside the handler: it does not return
+}
+void OnPngFlush(png_structp) {}
 }  // namespace
 
 bool WritePng(const TBitmap32& bitmap, const std::string& path, std::string* error) {
@@ -23,8 +39,6 @@ bool WritePng(const TBitmap32& bitmap, const std::string& path, std::string* err
     return false;
   };
   if (bitmap.Empty()) return fail("empty bitmap");
-  FILE* file = std::fopen(path.c_str(), "wb");
-  if (!file) return fail("cannot create file");
 
   TPngWriteState state;
   png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, &state, OnPngError, OnPngWarning);
@@ -33,15 +47,13 @@ bool WritePng(const TBitmap32& bitmap, const std::string& path, std::string* err
   std::vector<uint8_t> row(size_t(bitmap.Width()) * 4);
   if (!png || !info) {
     png_destroy_write_struct(&png, &info);
-    std::fclose(file);
     return fail("out of memory");
   }
   if (setjmp(png_jmpbuf(png))) {
     png_destroy_write_struct(&png, &info);
-    std::fclose(file);
     return fail(state.Error);
   }
-  png_init_io(png, file);
+  png_set_write_fn(png, &state, OnPngWrite, OnPngFlush);
   png_set_compression_level(png, 3);
   png_set_IHDR(png, info, png_uint_32(bitmap.Width()), png_uint_32(bitmap.Height()), 8, PNG_COLOR_TYPE_RGB_ALPHA,
                PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
@@ -54,6 +66,5 @@ bool WritePng(const TBitmap32& bitmap, const std::string& path, std::string* err
   }
   png_write_end(png, info);
   png_destroy_write_struct(&png, &info);
-  if (std::fclose(file) != 0) return fail("write failed");
-  return true;
+  return WriteFileAtomic(path, state.Bytes, error);
 }

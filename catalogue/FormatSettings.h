@@ -14,7 +14,8 @@ struct TLocalDateTime {
 struct TFormatSettings {
   std::string DecimalSeparator = ".";
   std::string ThousandSeparator = ",";
-  // ICU locale of the name ordering ("" = the process's default locale, "root" = neutral).
+  // ICU locale of the name ordering ("" = the process's default locale, "root" = neutral; "C"
+  // and "POSIX", named or as the default, order like "root").
   std::string CollationLocale;
   // The short date and the long time of a local date-time ("2024/05/01", "12:00:00" unless set).
   std::function<std::string(const TLocalDateTime&)> FormatShortDate;

@@ -9,20 +9,17 @@ const std::shared_ptr<const std::string>& EmptyText() {
 }
 }  // namespace
 
-TZmFileInfo::TZmFileInfo(bool ownsJpegInfo)
-    : OwnsJpegInfo(ownsJpegInfo), Path_(EmptyText()), TypeName_(EmptyText()) {}
+TZmFileInfo::TZmFileInfo() : Path_(EmptyText()), TypeName_(EmptyText()) {}
 
 std::shared_ptr<const std::string> TZmFileInfo::SharedText(std::string text) {
   return text.empty() ? EmptyText() : std::make_shared<const std::string>(std::move(text));
 }
 
-TZmFileInfo::~TZmFileInfo() {
-  if (OwnsJpegInfo) delete JpegInfo;
-}
+// Here, where TZmJpegInfo is complete, so that the owning pointer can free it.
+TZmFileInfo::~TZmFileInfo() = default;
 
-void TZmFileInfo::SetJpegInfo(TZmJpegInfo* info) {
-  if (OwnsJpegInfo && JpegInfo != info) delete JpegInfo;
-  JpegInfo = info;
+void TZmFileInfo::SetJpegInfo(std::unique_ptr<TZmJpegInfo> info) {
+  JpegInfo = std::move(info);
 }
 
 std::string TZmFileInfo::FullFileName() const { return Path() + SearchRec.Name; }

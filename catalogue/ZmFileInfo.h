@@ -21,7 +21,7 @@ struct TSearchRec {
 
 class TZmFileInfo {
  public:
-  explicit TZmFileInfo(bool ownsJpegInfo);
+  TZmFileInfo();
   ~TZmFileInfo();
   TZmFileInfo(const TZmFileInfo&) = delete;
   TZmFileInfo& operator=(const TZmFileInfo&) = delete;
@@ -39,13 +39,12 @@ class TZmFileInfo {
   // Shared texts for records made by hand (tests, single files).
   static std::shared_ptr<const std::string> SharedText(std::string text);
 
-  // Replaces the analysis result, freeing the previous one when the record owns it.
-  void SetJpegInfo(TZmJpegInfo* info);
+  // Replaces the analysis result; the previous one is freed.
+  void SetJpegInfo(std::unique_ptr<TZmJpegInfo> info);
 
-  bool OwnsJpegInfo;
   int32_t FindIndex = 0;   // position in the scan's list of all entries (discovery order)
   int32_t IconIndex = 0;   // index into the type provider's icon list
-  TZmJpegInfo* JpegInfo = nullptr;  // the latest JPEG check's result, if any
+  std::unique_ptr<TZmJpegInfo> JpegInfo;  // the latest JPEG check's result, if any
   TSearchRec SearchRec;
 
  private:

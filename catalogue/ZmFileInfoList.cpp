@@ -28,6 +28,7 @@ void TZmFileInfoList::ClearAll() {
   Visible_.clear();
   AllFiles.clear();
   SubFolders.clear();
+  Unreadable.clear();
   TotalSize_ = 0;
 }
 
@@ -37,14 +38,17 @@ void TZmFileInfoList::NumberRecords() {
 
 void TZmFileInfoList::SearchFolder(std::string folder, const std::function<bool()>& stop) {
   TDirectoryEnumerator dir;
-  if (!dir.Open(folder)) return;
+  if (!dir.Open(folder)) {
+    Unreadable.push_back({std::move(folder), dir.Error()});
+    return;
+  }
   if (!Visited_.insert(dir.Id()).second) return;  // entered before in this scan (a link cycle)
   auto path = std::make_shared<const std::string>(folder);
   TDirEntryFacts entry;
   while (dir.Next(entry)) {
     const bool isFolder = entry.Attr & faDirectory;
     if (isFolder) SubFolders.push_back(folder + entry.Name + "/");
-    auto record = std::make_unique<TZmFileInfo>(true);
+    auto record = std::make_unique<TZmFileInfo>();
     if (FileTypes) {
       TFileTypeInfo type = FileTypes->Query(entry.Name, isFolder);
       record->IconIndex = type.IconIndex;
@@ -61,6 +65,8 @@ void TZmFileInfoList::SearchFolder(std::string folder, const std::function<bool(
     AllFiles.push_back(std::move(record));
     if (stop && stop()) break;
   }
+  for (const TDirEntryError& e : dir.SkippedEntries()) Unreadable.push_back({folder + e.Name, e.Error});
+  if (dir.Error()) Unreadable.push_back({std::move(folder), dir.Error()});
 }
 
 void TZmFileInfoList::MakeList() {

@@ -15,6 +15,13 @@
 
 class IFileTypeProvider;
 
+// Something a scan could not read: a folder it could not enumerate (its path ends in "/") or an
+// entry whose facts it could not get, with the system's error number.
+struct TZmUnreadable {
+  std::string Path;
+  int Error = 0;
+};
+
 class TZmFileInfoList {
  public:
   TZmFileInfoList() = default;
@@ -46,11 +53,14 @@ class TZmFileInfoList {
   std::vector<std::string> SubFolders;
   // Every entry found by the scan, files and folders, in discovery order. Owns the records.
   std::vector<std::unique_ptr<TZmFileInfo>> AllFiles;
+  // What the scan could not read, in the order met; empty when it read everything.
+  std::vector<TZmUnreadable> Unreadable;
   int64_t TotalSize() const { return TotalSize_; }
 
   // Scans Path (and every sub-folder when filoSubFolderSearch is set, breadth first) and builds
-  // the visible list. Unreadable or vanishing folders contribute nothing; each folder is entered
-  // at most once per scan, so symbolic-link cycles end.
+  // the visible list. Folders and entries that cannot be read contribute nothing but are listed
+  // in Unreadable; each folder is entered at most once per scan, so symbolic-link cycles end.
+  // Depth has no limit: paths longer than the system's path limit are listed too.
   virtual void MakeList();
   // Rebuilds the visible list and TotalSize from AllFiles without scanning again.
   void FilterList();
@@ -59,14 +69,14 @@ class TZmFileInfoList {
   // The ordering Sort uses: negative when a sorts first.
   static int CompareFileInfos(const TZmFileInfo& a, const TZmFileInfo& b, int32_t sortMode, bool sortDown);
 
-  // Clears the records of the last scan (and the visible list).
+  // Clears the records of the last scan, the visible list and Unreadable.
   void ClearAll();
   // Numbers AllFiles in order (FindIndex).
   void NumberRecords();
 
  protected:
-  // Enumerates one folder (trailing "/") into AllFiles and SubFolders. Stops early, after the
-  // current entry, when `stop` returns true.
+  // Enumerates one folder (trailing "/") into AllFiles and SubFolders, and what it cannot read
+  // into Unreadable. Stops early, after the current entry, when `stop` returns true.
   void SearchFolder(std::string folder, const std::function<bool()>& stop = {});
   // Forgets which folders the current scan has entered.
   void ResetVisited() { Visited_.clear(); }

@@ -94,6 +94,7 @@ void TZmThreadFileInfoList::WorkerEnded(TZmThreadFileInfoListThread& worker) {
   TZmFileInfoList& work = *worker.WorkList_;
   SubFolders = std::move(work.SubFolders);
   AllFiles = std::move(work.AllFiles);
+  Unreadable = std::move(work.Unreadable);
   NumberRecords();
   FilterList();
   Aborted_ = worker.Aborted_;

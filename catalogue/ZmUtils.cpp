@@ -219,12 +219,29 @@ std::mutex CollatorMutex;
 std::shared_ptr<UCollator> CurrentCollator;
 std::atomic<unsigned> CollationGeneration{1};
 
+// The locale whose collation orders names. The C and POSIX locales have no collation of their
+// own: ICU reads the process default under them as en_US_POSIX, which puts every capital before
+// every small letter, and falls back to the neutral root collation for the names "C" and
+// "POSIX" that the user interface passes on. Both become root, so that every part of the
+// program orders names alike whichever way it learnt the locale.
+std::string CollationLocaleName() {
+  const std::string& configured = FormatSettings().CollationLocale;
+  const char* name = configured.empty() ? uloc_getDefault() : configured.c_str();
+  char canonical[ULOC_FULLNAME_CAPACITY];
+  UErrorCode status = U_ZERO_ERROR;
+  uloc_canonicalize(name, canonical, sizeof canonical, &status);
+  if (U_SUCCESS(status) && status != U_STRING_NOT_TERMINATED_WARNING) {
+    const std::string_view c = canonical;
+    if (c == "c" || c == "posix" || c == "en_US_POSIX") return "root";
+  }
+  return name;
+}
+
 std::shared_ptr<UCollator> OpenCollator() {
   std::lock_guard lock(CollatorMutex);
   if (!CurrentCollator) {
     UErrorCode status = U_ZERO_ERROR;
-    const std::string& loc = FormatSettings().CollationLocale;
-    UCollator* c = ucol_open(loc.empty() ? uloc_getDefault() : loc.c_str(), &status);
+    UCollator* c = ucol_open(CollationLocaleName().c_str(), &status);
     if (U_FAILURE(status)) {
       status = U_ZERO_ERROR;
       c = ucol_open("", &status);
@@ -307,4 +324,66 @@ std::string TruncateUtf8(std::string_view s, size_t maxChars) {
     ++chars;
   }
   return std::string(s.substr(0, i));
+}
+
+namespace {
+// The length of the well-formed UTF-8 sequence at the start of `s` (no overlong forms, no
+// surrogates, nothing above U+10FFFF), or 0 when there is none.
+size_t ValidUtf8Length(const unsigned char* s, size_t n) {
+  const unsigned char c = s[0];
+  size_t len;
+  unsigned char lo = 0x80, hi = 0xBF;  // range of the second byte
+  if (c < 0x80) return 1;
+  if (c >= 0xC2 && c <= 0xDF) {
+    len = 2;
+  } else if (c >= 0xE0 && c <= 0xEF) {
+    len = 3;
+    if (c == 0xE0) lo = 0xA0;
+    if (c == 0xED) hi = 0x9F;
+  } else if (c >= 0xF0 && c <= 0xF4) {
+    len = 4;
+    if (c == 0xF0) lo = 0x90;
+    if (c == 0xF4) hi = 0x8F;
+  } else {
+    return 0;
+  }
+  if (n < len || s[1] < lo || s[1] > hi) return 0;
+  for (size_t i = 2; i < len; ++i)
+    if (!IsContinuation(s[i])) return 0;
+  return len;
+}
+}  // namespace
+
+void AppendEscapedField(std::string& out, std::string_view text) {
+  static constexpr char Hex[] = "0123456789abcdef";
+  const auto* s = reinterpret_cast<const unsigned char*>(text.data());
+  const size_t n = text.size();
+  size_t i = 0;
+  while (i < n) {
+    size_t plain = i;  // printable ASCII goes in runs: names are mostly that
+    while (plain < n && s[plain] >= 0x20 && s[plain] < 0x7F && s[plain] != '\\') ++plain;
+    out.append(text.data() + i, plain - i);
+    if (plain == n) break;
+    i = plain;
+    const unsigned char c = s[i];
+    if (c == '\\' || c == '\t' || c == '\n') {
+      out += '\\';
+      out += c == '\t' ? 't' : c == '\n' ? 'n' : '\\';
+      ++i;
+      continue;
+    }
+    const size_t len = c >= 0x80 ? ValidUtf8Length(s + i, n - i) : 0;
+    const bool c1Control = len == 2 && c == 0xC2 && s[i + 1] <= 0x9F;
+    if (len > 0 && !c1Control) {
+      out.append(text.data() + i, len);
+      i += len;
+      continue;
+    }
+    // Both bytes of a C1 control; else the one byte that cannot start a character here.
+    for (const size_t end = i + (c1Control ? 2 : 1); i < end; ++i) {
+      out += "\\x";
+      out += Hex[s[i] >> 4];
+      out += Hex[s[i] & 15];
+    }
+  }
 }

@@ -46,9 +46,9 @@ bool SameTextAscii(std::string_view a, std::string_view b);
 int CompareTextAscii(std::string_view a, std::string_view b);
 std::string TrimControl(std::string_view s);  // drops leading and trailing bytes <= ' '
 
-// Orderings for display: locale-aware and case-insensitive (ICU, FormatSettings().CollationLocale);
-// 0 for names that differ only in letter case. Callers that need a total order finish with
-// CompareExact.
+// Orderings for display: locale-aware and case-insensitive (ICU, FormatSettings().CollationLocale;
+// the C and POSIX locales order by the neutral root collation); 0 for names that differ only in
+// letter case. Callers that need a total order finish with CompareExact.
 int CompareFileName(std::string_view a, std::string_view b);
 int CompareText(std::string_view a, std::string_view b);
 inline int CompareExact(std::string_view a, std::string_view b) {
@@ -72,3 +72,9 @@ std::string_view ExtractFileExt(std::string_view path);
 
 // Truncates to at most maxChars code points without splitting one.
 std::string TruncateUtf8(std::string_view s, size_t maxChars);
+
+// Appends `text` as one field of a tab-separated record, so that no name can forge a field or a
+// record: "\" becomes "\\", a tab "\t", a line feed "\n", and every other control character
+// (U+0000-U+001F, U+007F-U+009F) and every byte that is not part of valid UTF-8 "\xhh", one per
+// byte. The escapes can be undone exactly, so the field still names the same bytes.
+void AppendEscapedField(std::string& out, std::string_view text);

@@ -22,7 +22,7 @@ class TZmJpegCheckThread : public TThread {
   const std::vector<TZmFileInfo*> Records;  // the visible list as it was at Start
   std::vector<std::unique_ptr<TZmJpegInfo>> Pending;  // results for Records[Stored], [Stored + 1], ...
   size_t Stored = 0;  // records whose results have been handed over
-  int32_t Errors = 0;  // results so far with a code above 1
+  int32_t Errors = 0;  // results so far that are errors
 
  protected:
   void Execute() override;
@@ -46,7 +46,7 @@ std::unique_ptr<TZmJpegInfo> TZmJpegCheckThread::Analyze(const TZmFileInfo& reco
   // The half-filled result is dropped, but the file must not keep an old verdict or look
   // unchecked: it gets the code of a failed analysis and counts as an error.
   *info = TZmJpegInfo();
-  info->Result = 3;
+  info->Result = jrAnalysisFailed;
   return info;
 }
 
@@ -56,7 +56,7 @@ void TZmJpegCheckThread::Execute() {
   try {
     for (size_t i = 0; i < Records.size() && !Terminated(); ++i) {
       Pending.push_back(Analyze(*Records[i]));
-      if (Pending.back()->Result > 1) ++Errors;
+      if (IsJpegError(Pending.back()->Result)) ++Errors;
       const auto now = std::chrono::steady_clock::now();
       // The first and the last file are always reported, and a stop request hands the results
       // over at once; otherwise one step per interval.
@@ -102,7 +102,8 @@ void TZmThreadJpegChecker::Stop() { Workers_.Stop(); }
 void TZmThreadJpegChecker::Deliver(TZmJpegCheckThread& worker, bool raiseProgress) {
   // Stored here, on the user-interface thread, so that nothing reading a record's result meanwhile
   // (the error selection, a repaint) can meet one being freed.
-  for (std::unique_ptr<TZmJpegInfo>& info : worker.Pending) worker.Records[worker.Stored++]->SetJpegInfo(info.release());
+  for (std::unique_ptr<TZmJpegInfo>& info : worker.Pending)
+    worker.Records[worker.Stored++]->SetJpegInfo(std::move(info));
   worker.Pending.clear();
   ErrorCount_ = worker.Errors;
   Progress_ = worker.Records.empty() ? 0.0f : float(double(worker.Stored) / double(worker.Records.size()));

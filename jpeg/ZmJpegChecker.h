@@ -50,7 +50,7 @@ class TZmThreadJpegChecker {
   void Stop();
 
   bool Running() const { return Running_; }
-  // Files of the current or last check whose result code is above 1; -1 before the first check.
+  // Files of the current or last check whose result is an error (IsJpegError); -1 before the first check.
   int32_t ErrorCount() const { return ErrorCount_; }
   // Share of the records whose results are stored, 0 at the start and 1 after the last file.
   float Progress() const { return Progress_; }
@@ -63,7 +63,7 @@ class TZmThreadJpegChecker {
   // one per file would cost more than the analysis of a small file; zero gives one per file.
   std::chrono::milliseconds ProgressInterval{50};
   // The analysis of one file, AnalyzeJpegFile unless replaced (tests). Read by Start. An exception
-  // it throws (a read failure after the file was opened) makes the file's result code 3.
+  // it throws (a read failure after the file was opened) makes the file's result jrAnalysisFailed.
   std::function<void(const std::string& fileName, TZmJpegInfo& info)> Analyzer;
 
  private:

@@ -148,7 +148,9 @@ bool TMarkerWalk::Marker(uint8_t m) {
 
 bool TMarkerWalk::ReadLength() {
   if (!S_.ReadWord(Length_)) return false;
-  End_ = S_.Position() - 2 + Length_;  // the position is at least 2 after reading the length
+  // The length counts its own two bytes: anything less is damaged data, not an empty segment.
+  if (Length_ < 2) return false;
+  End_ = S_.Position() - 2 + Length_;
   return true;
 }
 
@@ -204,8 +206,7 @@ bool TMarkerWalk::ExifSegment() {
 
 bool TMarkerWalk::CommentSegment() {
   if (!ReadLength()) return false;
-  // A length below 2 is malformed; it gives an empty comment rather than a negative count.
-  std::string text(Length_ > 2 ? Length_ - 2u : 0u, '\0');
+  std::string text(Length_ - 2u, '\0');
   if (!S_.Read(reinterpret_cast<uint8_t*>(text.data()), text.size())) return false;
   Info_.Comment = std::move(text);
   LeaveSegment();
@@ -245,11 +246,11 @@ bool TMarkerWalk::QuantizationSegment() {
 
 void SetResultFromWalk(TZmJpegInfo& info) {
   if (info.SoiCount == 0)
-    info.Result = 7;
+    info.Result = jrNotJpeg;
   else if (info.SoiCount != info.EoiCount)
-    info.Result = 2;
+    info.Result = jrDamaged;
   else
-    info.Result = info.AddBinarySize != 0 ? 1 : 0;
+    info.Result = info.AddBinarySize != 0 ? jrAppendedData : jrNoError;
 }
 
 // Windows of this size keep the copy from the page cache and the search for 0xFF inside the
@@ -295,9 +296,9 @@ bool AnalyzeJpegStream(TZmJpegStream& stream, TZmJpegInfo& info) {
 }
 
 void AnalyzeJpegBytes(const uint8_t* data, size_t size, TZmJpegInfo& info) {
-  info.Result = 3;
+  info.Result = jrAnalysisFailed;
   if (!data || size == 0) {
-    info.Result = 6;
+    info.Result = jrEmptyFile;
     return;
   }
   TZmJpegMemoryStream stream(data, size);
@@ -305,29 +306,29 @@ void AnalyzeJpegBytes(const uint8_t* data, size_t size, TZmJpegInfo& info) {
 }
 
 void AnalyzeJpegFile(const std::string& fileName, TZmJpegInfo& info) {
-  info.Result = 3;
+  info.Result = jrAnalysisFailed;
   // O_NONBLOCK so that opening a FIFO does not wait for a writer; regular files ignore it.
   const int fd = open(fileName.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
   if (fd < 0) {
-    info.Result = (errno == ENOENT || errno == ENOTDIR || errno == ELOOP) ? 4 : 5;
+    info.Result = (errno == ENOENT || errno == ENOTDIR || errno == ELOOP) ? jrFileNotFound : jrCannotOpen;
     return;
   }
   TFileCloser closer(fd);
   struct stat st;
   if (fstat(fd, &st) != 0) {
-    info.Result = 5;
+    info.Result = jrCannotOpen;
     return;
   }
   if (S_ISDIR(st.st_mode)) {  // a folder is not an existing file
-    info.Result = 4;
+    info.Result = jrFileNotFound;
     return;
   }
   if (!S_ISREG(st.st_mode)) {  // devices, FIFOs: nothing a check can read to an end
-    info.Result = 5;
+    info.Result = jrCannotOpen;
     return;
   }
   if (st.st_size == 0) {
-    info.Result = 6;
+    info.Result = jrEmptyFile;
     return;
   }
   posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);

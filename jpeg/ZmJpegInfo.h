@@ -2,12 +2,7 @@
 // (ITU-T T.81, Annex B) that pairs start-of-image with end-of-image markers and collects what the
 // headers say, without decoding anything.
 //
-// Result codes (texts in jpeg/ZmJpegInfoConsts.h); a code above 1 is an error for the check:
-//   0 no error                         4 the file does not exist (or is a folder)
-//   1 no error, data after the image   5 the file cannot be opened (or is not a regular file)
-//   2 SOI and EOI markers do not pair  6 the file is empty
-//   3 the analysis failed: the data    7 no SOI signature at offset 0 or 128
-//     ended where bytes had to be read
+// The result codes and their texts are in jpeg/ZmJpegInfoConsts.h.
 //
 // Thread-safe: the functions keep no shared state, so a worker may analyse files while other
 // threads do the same; a stop request is honoured between two calls.
@@ -17,6 +12,8 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+
+#include "jpeg/ZmJpegInfoConsts.h"
 
 class TZmJpegStream;
 
@@ -47,7 +44,7 @@ class TZmJpegInfo {
   int32_t ThumbWidth = -1;
   int32_t Quality = -1;  // estimated quality 1-100 after the last DQT segment
   int32_t IJGQuality = -1;  // exact reference-encoder quality of a single table, else -1
-  int32_t Result = -1;  // result code above; -1 until analysed
+  TZmJpegResult Result = jrNotAnalyzed;
 };
 
 // Analyses the named file into `info`, which should be fresh, and sets its Result. Reads the
@@ -56,12 +53,13 @@ class TZmJpegInfo {
 // partly filled and should be discarded.
 void AnalyzeJpegFile(const std::string& fileName, TZmJpegInfo& info);
 
-// The same for bytes in memory (codes 0-3, 6 and 7).
+// The same for bytes in memory (every code but jrFileNotFound and jrCannotOpen).
 void AnalyzeJpegBytes(const uint8_t* data, size_t size, TZmJpegInfo& info);
 
 // The marker walk itself: fills every field of `info` except Result. Returns false when the walk
 // failed because the data ended where bytes had to be read (a marker byte, a segment length, a
-// frame header, an identifier, quantization values, a comment). A stream under 20 bytes or
+// frame header, an identifier, quantization values, a comment) or because a segment length was
+// below 2, which no segment can have. A stream under 20 bytes or
 // without the signature leaves SoiCount at 0. Reads each byte at most a bounded number of times,
 // so its cost is linear in the stream's size.
 bool AnalyzeJpegStream(TZmJpegStream& stream, TZmJpegInfo& info);

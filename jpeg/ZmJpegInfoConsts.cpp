@@ -3,14 +3,14 @@
 namespace {
 
 constexpr const char* ResultTexts[] = {
-    "なし",                           // 0
-    "なし(付加バイナリ有り)",         // 1
-    "JPEGファイルが破損しています",   // 2
-    "不明なエラー",                   // 3
-    "ファイルが存在しません",         // 4
-    "ファイルを開けません",           // 5
-    "ファイルサイズが0 バイトです",   // 6
-    "JPEGファイルではありません",     // 7
+    "なし",                          // jrNoError
+    "なし(付加バイナリ有り)",        // jrAppendedData
+    "JPEGファイルが破損しています",  // jrDamaged
+    "不明なエラー",                  // jrAnalysisFailed
+    "ファイルが存在しません",        // jrFileNotFound
+    "ファイルを開けません",          // jrCannotOpen
+    "ファイルサイズが0 バイトです",  // jrEmptyFile
+    "JPEGファイルではありません",    // jrNotJpeg
 };
 
 // Types 4, 8 and 12 are never reported (their markers are DHT, JPG and DAC), but keep a text.
@@ -33,11 +33,13 @@ constexpr const char* SofTypeTexts[] = {
     "微分ロスレス 算術圧縮",            // 15
 };
 
-static_assert(sizeof ResultTexts / sizeof ResultTexts[0] == 8);
+static_assert(sizeof ResultTexts / sizeof ResultTexts[0] == jrNotJpeg + 1);
 static_assert(sizeof SofTypeTexts / sizeof SofTypeTexts[0] == 16);
 
 }  // namespace
 
-const char* JpegResultText(int result) { return result >= 0 && result < 8 ? ResultTexts[result] : ""; }
+const char* JpegResultText(int result) {
+  return result >= jrNoError && result <= jrNotJpeg ? ResultTexts[result] : "";
+}
 
 const char* JpegSofTypeText(int sofType) { return sofType >= 0 && sofType < 16 ? SofTypeTexts[sofType] : ""; }

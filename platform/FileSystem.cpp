@@ -48,21 +48,52 @@ void FillFacts(const struct statx& st, bool followed, TDirEntryFacts& f) {
 
 constexpr unsigned StatxMask = STATX_TYPE | STATX_MODE | STATX_SIZE | STATX_MTIME | STATX_ATIME | STATX_BTIME;
 
-// Stats `name` relative to `dirFd`, following symbolic links; a dangling link is reported as the
-// link itself (as a system entry). False when the entry is gone.
-bool StatEntry(int dirFd, const char* name, TDirEntryFacts& f) {
+// Stats `name` relative to `dirFd`, following symbolic links; a link whose target is missing or
+// out of reach is reported as the link itself (as a system entry). Returns 0, or the error
+// number when the entry's own facts cannot be read (ENOENT: it is gone).
+int StatEntry(int dirFd, const char* name, TDirEntryFacts& f) {
   struct statx st;
   if (statx(dirFd, name, AT_STATX_SYNC_AS_STAT, StatxMask, &st) == 0) {
     FillFacts(st, true, f);
-    return true;
+    return 0;
   }
-  if (errno == ENOENT || errno == ELOOP) {
-    if (statx(dirFd, name, AT_STATX_SYNC_AS_STAT | AT_SYMLINK_NOFOLLOW, StatxMask, &st) == 0) {
-      FillFacts(st, false, f);
-      return true;
+  if (errno != ENOENT && errno != ELOOP && errno != EACCES) return errno;
+  if (statx(dirFd, name, AT_STATX_SYNC_AS_STAT | AT_SYMLINK_NOFOLLOW, StatxMask, &st) != 0) return errno;
+  FillFacts(st, false, f);
+  return 0;
+}
+
+constexpr int FolderOpenFlags = O_RDONLY | O_DIRECTORY | O_CLOEXEC;
+
+// Opens a folder by path. open() refuses paths of PATH_MAX bytes or more, so a longer one is
+// walked down from the start in pieces below that length, each opened relative to the folder
+// the previous piece led to. Returns -1 with errno set when it cannot.
+int OpenFolder(const std::string& path) {
+  if (path.size() < PATH_MAX) return open(path.empty() ? "." : path.c_str(), FolderOpenFlags);
+  int fd = AT_FDCWD;
+  for (size_t start = 0; start < path.size();) {
+    size_t end = path.size();
+    if (end - start >= PATH_MAX) {
+      // Cut after the last "/" that keeps the piece short enough; names are far shorter.
+      const size_t slash = path.rfind('/', start + PATH_MAX - 2);
+      if (slash == std::string::npos || slash < start) {
+        if (fd != AT_FDCWD) close(fd);
+        errno = ENAMETOOLONG;
+        return -1;
+      }
+      end = slash + 1;
     }
+    const int next = openat(fd, path.substr(start, end - start).c_str(), FolderOpenFlags);
+    const int error = errno;
+    if (fd != AT_FDCWD) close(fd);
+    if (next < 0) {
+      errno = error;
+      return -1;
+    }
+    fd = next;
+    start = end;
   }
-  return false;
+  return fd;
 }
 
 }  // namespace
@@ -71,16 +102,14 @@ TDirectoryEnumerator::~TDirectoryEnumerator() { Close(); }
 
 bool TDirectoryEnumerator::Open(const std::string& folder) {
   Close();
-  const int fd = open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd < 0) return false;
+  Error_ = 0;
+  Skipped_.clear();
+  const int fd = OpenFolder(folder);
   struct stat st;
-  if (fstat(fd, &st) != 0) {
-    close(fd);
-    return false;
-  }
-  DIR* dir = fdopendir(fd);
-  if (!dir) {
-    close(fd);
+  DIR* dir = nullptr;
+  if (fd < 0 || fstat(fd, &st) != 0 || !(dir = fdopendir(fd))) {
+    Error_ = errno;
+    if (fd >= 0) close(fd);
     return false;
   }
   Dir_ = dir;
@@ -92,12 +121,18 @@ bool TDirectoryEnumerator::Next(TDirEntryFacts& entry) {
   DIR* dir = static_cast<DIR*>(Dir_);
   if (!dir) return false;
   for (;;) {
+    errno = 0;  // readdir tells the end from a failure only by errno
     const dirent* d = readdir(dir);
-    if (!d) return false;
+    if (!d) {
+      Error_ = errno;
+      return false;
+    }
     const char* n = d->d_name;
     if (n[0] == 0 || (n[0] == '.' && (n[1] == 0 || (n[1] == '.' && n[2] == 0)))) continue;
     entry.Name.assign(n);
-    if (StatEntry(dirfd(dir), n, entry)) return true;
+    const int error = StatEntry(dirfd(dir), n, entry);
+    if (error == 0) return true;
+    if (error != ENOENT) Skipped_.push_back({entry.Name, error});
   }
 }
 
@@ -111,7 +146,7 @@ bool GetPathFacts(const std::string& path, TDirEntryFacts& facts) {
   while (p.size() > 1 && p.back() == '/') p.remove_suffix(1);
   const size_t slash = p.rfind('/');
   facts.Name = std::string(slash == std::string_view::npos ? p : p.substr(slash + 1));
-  return StatEntry(AT_FDCWD, std::string(p).c_str(), facts);
+  return StatEntry(AT_FDCWD, std::string(p).c_str(), facts) == 0;
 }
 
 bool DirectoryExists(const std::string& path) {

@@ -41,8 +41,14 @@ struct TFolderId {
   bool operator==(const TFolderId&) const = default;
 };
 
-// Enumerates one folder with readdir and statx. Entries "." and ".." are skipped; an entry
-// that vanishes between readdir and statx is skipped too. Not copyable.
+// An entry of a folder whose facts could not be read, with the system's error number.
+struct TDirEntryError {
+  std::string Name;
+  int Error = 0;
+};
+
+// Enumerates one folder with readdir and statx relative to the folder's descriptor. Entries "."
+// and ".." are skipped; so is an entry that vanishes between readdir and statx. Not copyable.
 class TDirectoryEnumerator {
  public:
   TDirectoryEnumerator() = default;
@@ -50,16 +56,23 @@ class TDirectoryEnumerator {
   TDirectoryEnumerator(const TDirectoryEnumerator&) = delete;
   TDirectoryEnumerator& operator=(const TDirectoryEnumerator&) = delete;
 
-  // Opens a folder (path with or without trailing "/"); false when it cannot be read.
+  // Opens a folder (path with or without trailing "/"), however long its path. False when it
+  // cannot be read; Error() then tells why.
   bool Open(const std::string& folder);
   const TFolderId& Id() const { return Id_; }
-  // The next entry, false at the end or on a read error.
+  // The next entry, false at the end of the folder or when reading it failed (Error() is then
+  // not 0). An entry whose facts cannot be read is skipped and kept in SkippedEntries().
   bool Next(TDirEntryFacts& entry);
   void Close();
+  // The system's error number of the last failed Open or folder read, 0 if none.
+  int Error() const { return Error_; }
+  const std::vector<TDirEntryError>& SkippedEntries() const { return Skipped_; }
 
  private:
   void* Dir_ = nullptr;  // DIR*
   TFolderId Id_;
+  int Error_ = 0;
+  std::vector<TDirEntryError> Skipped_;
 };
 
 // Facts of one path (symbolic links followed). False when it does not exist.

@@ -12,19 +12,28 @@ struct TCommand {
 };
 constexpr TCommand Commands[] = {
     {"list", RunList}, {"check", RunCheck}, {"decode", RunDecode}, {"render", RunRender}};
+
+constexpr const char* UsageText =
+    "usage: kirvane-cli list [--recursive] [--hidden] [--include-folders] [--ext .jpg,.png]\n"
+    "                        [--sort N] [--desc] [-0|--null] FOLDER\n"
+    "       kirvane-cli check [--recursive] [--hidden] [--details] [-0|--null] [--] PATH...\n"
+    "       kirvane-cli decode FILE [-o OUT.png]\n"
+    "       kirvane-cli render FILE --viewport WxH [--place 0-8] [--adjust 0-3] [--scale S]\n"
+    "                          [--filter 0-4] [--bg COLOUR] -o OUT.png\n";
 }  // namespace
 
 int main(int argc, char** argv) {
   if (argc >= 2) {
     for (const TCommand& c : Commands)
       if (std::strcmp(argv[1], c.Name) == 0) return c.Run(argc - 2, argv + 2);
+    if (std::strcmp(argv[1], "--help") == 0) {
+      std::printf(
+          "%s\n'kirvane-cli list --help' and 'kirvane-cli check --help' describe their output.\n"
+          "Paths in that output are escaped so that no file name can forge a record.\n",
+          UsageText);
+      return 0;
+    }
   }
-  std::fprintf(stderr,
-               "usage: kirvane-cli list [--recursive] [--hidden] [--include-folders] [--ext .jpg,.png]\n"
-               "                        [--sort N] [--desc] FOLDER\n"
-               "       kirvane-cli check [--recursive] [--hidden] [--details] PATH...\n"
-               "       kirvane-cli decode FILE [-o OUT.png]\n"
-               "       kirvane-cli render FILE --viewport WxH [--place 0-8] [--adjust 0-3] [--scale S]\n"
-               "                          [--filter 0-4] [--bg COLOUR] -o OUT.png\n");
+  std::fputs(UsageText, stderr);
   return 2;
 }

@@ -41,18 +41,18 @@ TEST(JpegInfoFile, FilesThatCannotBeChecked) {
 
   struct {
     std::string Path;
-    int Code;
+    TZmJpegResult Code;
   } const cases[] = {
-      {dir.Path() + "missing.jpg", 4},
-      {"", 4},
-      {folder, 4},                  // a folder is not an existing file
-      {plain + "/inside.jpg", 4},  // a file used as a folder
-      {dangling, 4},
-      {empty, 6},
-      {fifo, 5},  // must not wait for a writer
-      {"/dev/null", 5},
-      {plain, 0},
-      {link, 0},
+      {dir.Path() + "missing.jpg", jrFileNotFound},
+      {"", jrFileNotFound},
+      {folder, jrFileNotFound},                 // a folder is not an existing file
+      {plain + "/inside.jpg", jrFileNotFound},  // a file used as a folder
+      {dangling, jrFileNotFound},
+      {empty, jrEmptyFile},
+      {fifo, jrCannotOpen},  // must not wait for a writer
+      {"/dev/null", jrCannotOpen},
+      {plain, jrNoError},
+      {link, jrNoError},
   };
   for (const auto& c : cases) EXPECT_EQ(AnalyzeFile(c.Path).Result, c.Code) << c.Path;
 }
@@ -155,10 +155,10 @@ TEST(JpegInfoFile, ThreadsCheckFilesAtTheSameTime) {
   const std::string gray = Store(dir, "gray.jpg", TestJpeg("gray-q75.jpg"));
   const std::string cut = Store(dir, "cut.jpg", Cut(TestJpeg("baseline-q75.jpg"), 700));
   int bad[2] = {0, 0};
-  auto worker = [&](int index, const std::string& path, int code) {
+  auto worker = [&](int index, const std::string& path, TZmJpegResult code) {
     for (int i = 0; i < 200; ++i) bad[index] += AnalyzeFile(path).Result != code;
   };
-  std::thread a(worker, 0, gray, 0), b(worker, 1, cut, 2);
+  std::thread a(worker, 0, gray, jrNoError), b(worker, 1, cut, jrDamaged);
   a.join();
   b.join();
   EXPECT_EQ(bad[0] + bad[1], 0);

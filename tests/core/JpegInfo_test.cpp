@@ -22,29 +22,35 @@ TEST(JpegInfo, ResultCodesOfDamagedAndForeignStreams) {
   struct {
     const char* Name;
     TBytes Data;
-    int Code;
+    TZmJpegResult Code;
   } const cases[] = {
-      {"empty", {}, 6},
-      {"19 bytes with a signature", Concat({0xFF, 0xD8, 0xFF}, Filler(16)), 7},
-      {"text", Filler(200, 'a'), 7},
-      {"well-formed", good, 0},
+      {"empty", {}, jrEmptyFile},
+      {"19 bytes with a signature", Concat({0xFF, 0xD8, 0xFF}, Filler(16)), jrNotJpeg},
+      {"text", Filler(200, 'a'), jrNotJpeg},
+      {"well-formed", good, jrNoError},
       {"fill bytes, stuffed zeros, restart markers",
        TJpegBuilder().Soi().Raw({0xFF, 0xFF}).Dqt(2).Sof(0, 8, 8).Sos().Raw({0xFF, 0x00, 0xFF, 0xD7, 0xFF, 0xFF, 0xD3})
-           .Raw({0xFF, 0xFF, 0xD9}).Bytes, 0},
-      {"10 bytes appended", Concat(good, Filler(10)), 1},
-      {"cut in the scan data", Cut(good, scanAt + 1), 2},
-      {"cut right after a 0xFF of the scan data", Cut(good, scanAt + 3), 3},
-      {"cut inside a skipped segment", Cut(good, dhtEnd - 5), 2},
-      {"cut inside a segment length", Cut(good, sofAt + 3), 3},
-      {"cut inside the frame header", Cut(good, sofAt + 6), 3},
-      {"cut after the frame size", Cut(good, sofAt + 9), 2},
-      {"cut inside the JFIF identifier", Cut(lateJfif, jfifAt + 6), 3},
-      {"cut inside the JFIF fields", Cut(lateJfif, jfifAt + 15), 3},
-      {"cut inside the quantization table", Cut(good, 20 + 30), 3},
-      {"cut before the final marker byte", Cut(good, good.size() - 1), 3},
-      {"no end-of-image marker", withoutEoi, 2},
-      {"a second start-of-image marker", TJpegBuilder().Raw(withoutEoi).Soi().Eoi().Bytes, 2},
-      {"two start- and end-of-image markers", TJpegBuilder().Raw(withoutEoi).Soi().Eoi().Eoi().Bytes, 0},
+           .Raw({0xFF, 0xFF, 0xD9}).Bytes, jrNoError},
+      {"10 bytes appended", Concat(good, Filler(10)), jrAppendedData},
+      {"cut in the scan data", Cut(good, scanAt + 1), jrDamaged},
+      {"cut right after a 0xFF of the scan data", Cut(good, scanAt + 3), jrAnalysisFailed},
+      {"cut inside a skipped segment", Cut(good, dhtEnd - 5), jrDamaged},
+      {"cut inside a segment length", Cut(good, sofAt + 3), jrAnalysisFailed},
+      {"cut inside the frame header", Cut(good, sofAt + 6), jrAnalysisFailed},
+      {"cut after the frame size", Cut(good, sofAt + 9), jrDamaged},
+      {"cut inside the JFIF identifier", Cut(lateJfif, jfifAt + 6), jrAnalysisFailed},
+      {"cut inside the JFIF fields", Cut(lateJfif, jfifAt + 15), jrAnalysisFailed},
+      {"cut inside the quantization table", Cut(good, 20 + 30), jrAnalysisFailed},
+      {"cut before the final marker byte", Cut(good, good.size() - 1), jrAnalysisFailed},
+      {"no end-of-image marker", withoutEoi, jrDamaged},
+      {"a second start-of-image marker", TJpegBuilder().Raw(withoutEoi).Soi().Eoi().Bytes, jrDamaged},
+      {"two start- and end-of-image markers", TJpegBuilder().Raw(withoutEoi).Soi().Eoi().Eoi().Bytes,
+       jrNoError},
+      // A segment length counts its own two bytes, so one below 2 is damaged data.
+      {"APP5 of length 0 right after SOI",
+       Concat({0xFF, 0xD8, 0xFF, 0xE5, 0, 0}, TBytes(good.begin() + 2, good.end())), jrAnalysisFailed},
+      {"frame header of length 1", TJpegBuilder().Soi().Raw({0xFF, 0xC0, 0, 1}).Raw(Filler(20)).Eoi().Bytes,
+       jrAnalysisFailed},
   };
   for (const auto& c : cases) EXPECT_EQ(AnalyzeBytes(c.Data).Result, c.Code) << c.Name;
 }
@@ -64,7 +70,7 @@ TEST(JpegInfo, MacBinaryHeaderOnlyAt128) {
   const TBytes good = MinimalJpeg();
   for (const size_t prefix : {1, 64, 127, 128, 129, 256}) {
     const TZmJpegInfo info = AnalyzeBytes(Concat(Filler(prefix, 0), good));
-    EXPECT_EQ(info.Result, prefix == 128 ? 0 : 7) << prefix;
+    EXPECT_EQ(info.Result, prefix == 128 ? jrNoError : jrNotJpeg) << prefix;
     EXPECT_EQ(info.MacBinary, prefix == 128) << prefix;
     if (prefix == 128) {
       EXPECT_EQ(info.DataEnd, int64_t(128 + good.size()));  // offsets include it
@@ -72,8 +78,8 @@ TEST(JpegInfo, MacBinaryHeaderOnlyAt128) {
   }
   // Under 148 bytes in all, offset 128 is not looked at.
   const TBytes shortOne = Concat(Filler(128, 0), TJpegBuilder().Soi().Marker(0xC4).Raw(Filler(15)).Bytes);
-  EXPECT_EQ(AnalyzeBytes(shortOne).Result, 7);
-  EXPECT_EQ(AnalyzeBytes(Concat(shortOne, {0})).Result, 2);  // a Huffman table runs past the end
+  EXPECT_EQ(AnalyzeBytes(shortOne).Result, jrNotJpeg);
+  EXPECT_EQ(AnalyzeBytes(Concat(shortOne, {0})).Result, jrDamaged);  // a Huffman table runs past the end
 }
 
 TEST(JpegInfo, ExifThumbnailIsSkippedWithItsSegment) {
@@ -90,7 +96,7 @@ TEST(JpegInfo, ExifThumbnailIsSkippedWithItsSegment) {
 TEST(JpegInfo, JfifInEveryApplicationSegmentButApp1) {
   for (const uint8_t app : {0xE0, 0xE1, 0xE2, 0xEF}) {
     const TZmJpegInfo info = AnalyzeBytes(TJpegBuilder().Soi().Jfif(2, 7, 2, 1, app).Eoi().Bytes);
-    EXPECT_EQ(info.Result, 0);
+    EXPECT_EQ(info.Result, jrNoError);
     const std::string jfif = app == 0xE1 ? "jfif no -1.-1 thumb -1x-1" : "jfif 2.7 thumb 2x1";
     EXPECT_NE(Summary(info).find(jfif), std::string::npos) << Summary(info);
   }
@@ -115,12 +121,11 @@ TEST(JpegInfo, CommentKeepsTheRawBytesOfTheLastSegment) {
   const TBytes file =
       TJpegBuilder().Soi().Segment(0xFE, Filler(20)).Segment(0xFE, sjis).Raw(TBytes(rest.begin() + 2, rest.end())).Bytes;
   EXPECT_EQ(AnalyzeBytes(file).Comment, std::string(sjis.begin(), sjis.end()));
-  EXPECT_EQ(AnalyzeBytes(Cut(file, 2 + 24 + 7)).Result, 3);  // its bytes are read
-  // A length field below 2 gives an empty comment; the walk goes on from the length field.
+  EXPECT_EQ(AnalyzeBytes(Cut(file, 2 + 24 + 7)).Result, jrAnalysisFailed);  // its bytes are read
+  // A length field below 2 is damaged data, not an empty comment.
   const TZmJpegInfo bad = AnalyzeBytes(TJpegBuilder().Soi().Raw({0xFF, 0xFE, 0, 0}).Sof(0, 2, 2).Eoi().Raw(Filler(8)).Bytes);
-  EXPECT_EQ(bad.Result, 1);
+  EXPECT_EQ(bad.Result, jrAnalysisFailed);
   EXPECT_EQ(bad.Comment, "");
-  EXPECT_EQ(bad.Height, 2);
 }
 
 TEST(JpegInfo, QuantizationTablesAndGrayscale) {
@@ -144,7 +149,7 @@ TEST(JpegInfo, QuantizationTablesAndGrayscale) {
   EXPECT_EQ(Summary(info), "result 0 completed soi 1 eoi 1 end 106+0 sof 0 7x6 quality 100/-1 gray jfif no -1.-1 thumb -1x-1 comment []");
   // Without a completed walk nothing is concluded about the tables.
   info = AnalyzeBytes(TJpegBuilder().Soi().Dqt(2).Dqt(2, 1).Sof(0, 1, 1).Raw(Filler(20)).Bytes);
-  EXPECT_EQ(info.Result, 2);
+  EXPECT_EQ(info.Result, jrDamaged);
   EXPECT_TRUE(info.Grayscale);
 }
 
@@ -165,7 +170,7 @@ TEST(JpegInfo, TruncationSweepOverRealFiles) {
   for (const char* name : {"baseline-q75.jpg", "gray-q75.jpg", "progressive-restart-q90.jpg"}) {
     const TBytes file = TestJpeg(name);
     ASSERT_FALSE(file.empty()) << name;
-    int codes[8] = {};
+    int codes[jrNotJpeg + 1] = {};
     for (size_t cut = 0; cut <= file.size(); ++cut) {
       const TZmJpegInfo info = AnalyzeBytes(Cut(file, cut));
       ASSERT_EQ(info.Result, ExpectedCodeForCut(file, cut)) << name << " cut at " << cut;
@@ -173,14 +178,14 @@ TEST(JpegInfo, TruncationSweepOverRealFiles) {
       for (const size_t window : {1, 3, 64}) {
         TZmJpegInfo windowed;
         TZmJpegMemoryStream stream(file.data(), cut, window);
-        ASSERT_EQ(AnalyzeJpegStream(stream, windowed), info.Result != 3);
+        ASSERT_EQ(AnalyzeJpegStream(stream, windowed), info.Result != jrAnalysisFailed);
         windowed.Result = info.Result;
         ASSERT_EQ(Summary(windowed), Summary(info)) << name << " cut at " << cut << " window " << window;
       }
     }
-    EXPECT_EQ(codes[0], 1) << name;
-    EXPECT_GT(codes[2], 50) << name;
-    EXPECT_GT(codes[3], 50) << name;
+    EXPECT_EQ(codes[jrNoError], 1) << name;
+    EXPECT_GT(codes[jrDamaged], 50) << name;
+    EXPECT_GT(codes[jrAnalysisFailed], 50) << name;
   }
 }
 
@@ -188,9 +193,9 @@ TEST(JpegInfo, TextsOfResultsAndFrameTypes) {
   const char* const results[] = {"なし", "なし(付加バイナリ有り)", "JPEGファイルが破損しています", "不明なエラー",
                                  "ファイルが存在しません", "ファイルを開けません", "ファイルサイズが0 バイトです",
                                  "JPEGファイルではありません"};
-  for (int code = 0; code < 8; ++code) EXPECT_STREQ(JpegResultText(code), results[code]);
-  EXPECT_STREQ(JpegResultText(-1), "");
-  EXPECT_STREQ(JpegResultText(8), "");
+  for (int code = jrNoError; code <= jrNotJpeg; ++code) EXPECT_STREQ(JpegResultText(code), results[code]);
+  EXPECT_STREQ(JpegResultText(jrNotAnalyzed), "");
+  EXPECT_STREQ(JpegResultText(jrNotJpeg + 1), "");
   EXPECT_STREQ(JpegSofTypeText(-1), "");
   EXPECT_STREQ(JpegSofTypeText(0), "ベースライン ハフマン圧縮");
   EXPECT_STREQ(JpegSofTypeText(4), "不明(SOF4)");

@@ -92,7 +92,7 @@ TEST(JpegQuality, EveryQualityOfTheReferenceEncoderIsRecognised) {
     const std::vector<uint8_t> gray = EncodeWithLibjpeg(q, false, true);
     TZmJpegInfo info;
     AnalyzeJpegBytes(gray.data(), gray.size(), info);
-    ASSERT_EQ(info.Result, 0) << q;
+    ASSERT_EQ(info.Result, jrNoError) << q;
     EXPECT_TRUE(info.Grayscale) << q;
     EXPECT_EQ(info.IJGQuality, q);
     EXPECT_EQ(info.Quality, q);
@@ -100,7 +100,7 @@ TEST(JpegQuality, EveryQualityOfTheReferenceEncoderIsRecognised) {
     const std::vector<uint8_t> color = EncodeWithLibjpeg(q, true, true);
     TZmJpegInfo colorInfo;
     AnalyzeJpegBytes(color.data(), color.size(), colorInfo);
-    ASSERT_EQ(colorInfo.Result, 0) << q;
+    ASSERT_EQ(colorInfo.Result, jrNoError) << q;
     EXPECT_FALSE(colorInfo.Grayscale) << q;
     EXPECT_EQ(colorInfo.IJGQuality, q);  // from the luminance table's own segment
     // The chrominance table is coarser, so the estimate over both is never above the setting.
@@ -113,7 +113,7 @@ TEST(JpegQuality, SixteenBitTablesOfTheReferenceEncoder) {
   const std::vector<uint8_t> gray = EncodeWithLibjpeg(1, false, false);
   TZmJpegInfo info;
   AnalyzeJpegBytes(gray.data(), gray.size(), info);
-  EXPECT_EQ(info.Result, 0);
+  EXPECT_EQ(info.Result, jrNoError);
   EXPECT_EQ(info.SofType, 1);  // extended sequential
   EXPECT_EQ(info.Quality, 1);
   EXPECT_EQ(info.IJGQuality, -1);  // the 129-byte table is taken for two by its length

@@ -86,28 +86,28 @@ inline std::string Summary(const TZmJpegInfo& i) {
 
 // The result code for the first `cut` bytes of the well-formed file `d`. The walk reads the
 // marker and length of every segment, the frame size, a JFIF or Exif identifier (with the JFIF
-// fields), and all of a DQT or COM segment; a cut there is code 3. A cut in the rest of a segment
-// or in scan data is code 2, except right after a 0xFF, where the marker byte is missing.
-inline int ExpectedCodeForCut(const TBytes& d, size_t cut) {
-  if (cut == 0) return 6;
-  if (cut < 20) return 7;
-  if (cut == d.size()) return 0;
+// fields), and all of a DQT or COM segment; a cut there is a failed analysis. A cut in the rest of
+// a segment or in scan data is damage, except right after a 0xFF, where the marker byte is missing.
+inline TZmJpegResult ExpectedCodeForCut(const TBytes& d, size_t cut) {
+  if (cut == 0) return jrEmptyFile;
+  if (cut < 20) return jrNotJpeg;
+  if (cut == d.size()) return jrNoError;
   for (size_t i = 2; i + 1 < d.size();) {  // i: a marker, following segment lengths strictly
-    if (cut <= i) return 2;  // whole segments
+    if (cut <= i) return jrDamaged;        // whole segments
     const uint8_t m = d[i + 1];
-    if (m == 0xD9) return 3;  // the cut is inside the final marker
+    if (m == 0xD9) return jrAnalysisFailed;  // the cut is inside the final marker
     const size_t end = i + 2 + size_t(d[i + 2] << 8 | d[i + 3]);
     size_t header = i + 4;
     if (m >= 0xC0 && m <= 0xCF && m != 0xC4 && m != 0xC8 && m != 0xCC) header = i + 9;
     if (m >= 0xE0 && m <= 0xEF) header = m != 0xE1 && std::memcmp(&d[i + 4], "JFIF", 5) == 0 ? i + 18 : i + 10;
     if (m == 0xDB || m == 0xFE) header = end;
-    if (cut > i && cut < end) return cut < header ? 3 : 2;
+    if (cut > i && cut < end) return cut < header ? jrAnalysisFailed : jrDamaged;
     i = end;
     if (m == 0xDA) {  // scan data runs to the next marker that is not RSTn
       const size_t scan = i;
       while (i + 1 < d.size() && !(d[i] == 0xFF && d[i + 1] != 0 && (d[i + 1] < 0xD0 || d[i + 1] > 0xD7))) ++i;
-      if (cut < i) return cut > scan && d[cut - 1] == 0xFF ? 3 : 2;
+      if (cut < i) return cut > scan && d[cut - 1] == 0xFF ? jrAnalysisFailed : jrDamaged;
     }
   }
-  return 2;
+  return jrDamaged;
 }

@@ -85,7 +85,7 @@ TEST(RecentFolders, LongListsAreReadWholeAndOtherFilesAreReported) {
 }
 
 TEST(FileListTexts, CellsAndStatusTexts) {
-  TZmFileInfo r(true);
+  TZmFileInfo r;
   r.SetPath(TZmFileInfo::SharedText("/photos/2004/"));
   r.SetTypeName(TZmFileInfo::SharedText("JPEG 画像"));
   r.SearchRec = {1025, 0x03, "a.jpg", 0, 0, 0};

@@ -1,5 +1,6 @@
 #include "catalogue/ZmFileInfoList.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -7,6 +8,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <climits>
 #include <filesystem>
 #include <fstream>
 
@@ -190,6 +193,99 @@ TEST_F(ZmFileInfoListTest, NamesThatAreNotUtf8KeepTheirBytes) {
   EXPECT_EQ(contents, "data");  // the recorded name opens the file
 }
 
+// Removes the folder `Victim` when the scan asks for its type: after the scan has found it and
+// before it enters it.
+class TRemovingTypes final : public IFileTypeProvider {
+ public:
+  explicit TRemovingTypes(std::string victim) : Victim(std::move(victim)) {}
+  TFileTypeInfo Query(std::string_view name, bool) override {
+    if (Victim.ends_with("/" + std::string(name))) fs::remove_all(Victim);
+    return {};
+  }
+  std::vector<std::string> IconNames() const override { return {}; }
+  const std::string Victim;
+};
+
+TEST_F(ZmFileInfoListTest, AFolderThatCannotBeEnteredIsReported) {
+  Dir.File("a/1.jpg");
+  Dir.File("gone/2.jpg");
+  Dir.File("z/3.jpg");
+  TRemovingTypes types(Dir.Path() + "gone");
+  List.FileTypes = &types;
+  EXPECT_EQ(Sorted(Scan(filoSubFolderSearch)), (std::vector<std::string>{"a/1.jpg", "z/3.jpg"}));
+  ASSERT_EQ(List.Unreadable.size(), 1u);
+  EXPECT_EQ(List.Unreadable[0].Path, Dir.Path() + "gone/");
+  EXPECT_EQ(List.Unreadable[0].Error, ENOENT);
+  List.FileTypes = nullptr;
+  Scan(filoSubFolderSearch);
+  EXPECT_TRUE(List.Unreadable.empty());  // each scan reports its own
+  List.SetPath(Dir.Path() + "missing");
+  List.MakeList();
+  ASSERT_EQ(List.Unreadable.size(), 1u);
+  EXPECT_EQ(List.Unreadable[0].Path, Dir.Path() + "missing/");
+}
+
+TEST_F(ZmFileInfoListTest, FoldersAndEntriesWithoutReadPermissionAreReported) {
+  if (geteuid() == 0) GTEST_SKIP() << "running as root, where permission bits do not stop reads";
+  Dir.File("open/1.jpg");
+  const std::string locked = Dir.Folder("locked"), blind = Dir.Folder("blind");
+  Dir.File("locked/2.jpg");
+  Dir.File("blind/3.jpg");
+  ASSERT_EQ(chmod(locked.c_str(), 0), 0);
+  ASSERT_EQ(chmod(blind.c_str(), 0444), 0);  // the names can be read, their facts cannot
+  EXPECT_EQ(Scan(filoSubFolderSearch), (std::vector<std::string>{"open/1.jpg"}));
+  std::vector<std::string> unreadable;
+  for (const TZmUnreadable& u : List.Unreadable) {
+    EXPECT_EQ(u.Error, EACCES) << u.Path;
+    unreadable.push_back(u.Path);
+  }
+  EXPECT_EQ(Sorted(unreadable), (std::vector<std::string>{blind + "3.jpg", locked}));
+  List.SetPath(locked);
+  List.MakeList();
+  ASSERT_EQ(List.Unreadable.size(), 1u);
+  EXPECT_EQ(List.Unreadable[0].Path, locked);
+}
+
+// Removes the folder `name` of `parentFd` and everything in it, at any depth.
+void RemoveTreeAt(int parentFd, const char* name) {
+  const int fd = openat(parentFd, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+  if (fd >= 0) {
+    DIR* dir = fdopendir(fd);
+    while (const dirent* e = readdir(dir)) {
+      if (std::string_view(e->d_name) == "." || std::string_view(e->d_name) == "..") continue;
+      if (unlinkat(fd, e->d_name, 0) != 0) RemoveTreeAt(fd, e->d_name);
+    }
+    closedir(dir);
+  }
+  unlinkat(parentFd, name, AT_REMOVEDIR);
+}
+
+TEST_F(ZmFileInfoListTest, TreesDeeperThanTheLongestPathAreListedWhole) {
+  // 40 folders of 200-character names, a file in each: the deeper half of the files lie beyond
+  // the longest path that open() takes.
+  const std::string name(200, 'd');
+  int fd = open(Dir.Path().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  std::string expected = Dir.Path();
+  for (int depth = 0; depth < 40; ++depth) {
+    ASSERT_EQ(mkdirat(fd, name.c_str(), 0755), 0);
+    const int sub = openat(fd, name.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    close(fd);
+    fd = sub;
+    ASSERT_GE(fd, 0);
+    close(openat(fd, (std::to_string(depth) + ".jpg").c_str(), O_CREAT | O_WRONLY | O_CLOEXEC, 0644));
+    expected += name + "/";
+  }
+  close(fd);
+  ASSERT_GT(expected.size(), size_t(PATH_MAX) * 3 / 2);
+  Scan(filoSubFolderSearch);
+  EXPECT_EQ(List.Count(), 40);
+  EXPECT_TRUE(List.Unreadable.empty());
+  EXPECT_EQ(List.Items(List.Count() - 1)->FullFileName(), expected + "39.jpg");
+  const int top = open(Dir.Path().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  RemoveTreeAt(top, name.c_str());  // too deep for the temporary folder's own clean-up
+  close(top);
+}
+
 class TFakeTypes final : public IFileTypeProvider {
  public:
   TFileTypeInfo Query(std::string_view name, bool isFolder) override {
@@ -247,7 +343,7 @@ class ZmSortTest : public ::testing::Test {
         {"/a/", "apple.png", 0, 0x00, "PNG image", 50, 50, 3, 4},
     };
     for (const TRow& r : rows) {
-      auto rec = std::make_unique<TZmFileInfo>(true);
+      auto rec = std::make_unique<TZmFileInfo>();
       rec->SetPath(TZmFileInfo::SharedText(r.Path));
       rec->SetTypeName(TZmFileInfo::SharedText(r.Type));
       rec->SearchRec = {r.Size, r.Attr, r.Name, r.Create, r.Access, r.Write};

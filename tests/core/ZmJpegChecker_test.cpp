@@ -21,7 +21,7 @@ using namespace std::chrono_literals;
 
 // A result that tells when it is freed.
 struct TCountedInfo : TZmJpegInfo {
-  explicit TCountedInfo(int& freed) : Freed(freed) { Result = 42; }
+  explicit TCountedInfo(int& freed) : Freed(freed) { Result = jrNoError; }
   ~TCountedInfo() override { ++Freed; }
   int& Freed;
 };
@@ -32,21 +32,21 @@ class JpegCheckerTest : public ::testing::Test {
   struct TFile {
     const char* Name;
     TBytes Bytes;
-    int Code;
+    TZmJpegResult Code;
   };
   void SetUp() override {
     const TBytes ok = MinimalJpeg();
     const TBytes sof0 = {0xFF, 0xC0};
     const size_t frame = size_t(std::search(ok.begin(), ok.end(), sof0.begin(), sof0.end()) - ok.begin());
-    ASSERT_EQ(ExpectedCodeForCut(ok, ok.size() - 4), 2);
-    ASSERT_EQ(ExpectedCodeForCut(ok, frame + 5), 3);
-    Files = {{"a-ok.jpg", ok, 0},
-             {"b-appended.jpg", Concat(ok, TBytes(10, 0x20)), 1},
-             {"c-cut-scan.jpg", Cut(ok, ok.size() - 4), 2},
-             {"d-cut-header.jpg", Cut(ok, frame + 5), 3},
-             {"e-missing.jpg", ok, 4},
-             {"f-empty.jpg", {}, 6},
-             {"g-text.jpg", TBytes(40, 'x'), 7}};
+    ASSERT_EQ(ExpectedCodeForCut(ok, ok.size() - 4), jrDamaged);
+    ASSERT_EQ(ExpectedCodeForCut(ok, frame + 5), jrAnalysisFailed);
+    Files = {{"a-ok.jpg", ok, jrNoError},
+             {"b-appended.jpg", Concat(ok, TBytes(10, 0x20)), jrAppendedData},
+             {"c-cut-scan.jpg", Cut(ok, ok.size() - 4), jrDamaged},
+             {"d-cut-header.jpg", Cut(ok, frame + 5), jrAnalysisFailed},
+             {"e-missing.jpg", ok, jrFileNotFound},
+             {"f-empty.jpg", {}, jrEmptyFile},
+             {"g-text.jpg", TBytes(40, 'x'), jrNotJpeg}};
     for (const TFile& f : Files) WriteBytes(Dir.Path() + f.Name, f.Bytes);
     Dir.Folder("h-folder.jpg");  // listed with its files: a folder is no existing file
     Infos.SetOptions(filoIncludePath);
@@ -65,9 +65,10 @@ class JpegCheckerTest : public ::testing::Test {
     for (int i = 0; i < 3; ++i) CheckSynchronize(1);  // let a self-freeing worker go
   }
   int Ended() const { return int(std::count(Events.begin(), Events.end(), 'T')); }
-  std::vector<int> Codes() const {
-    std::vector<int> codes;
-    for (const TZmFileInfo* r : Infos.List().VisibleItems()) codes.push_back(r->JpegInfo ? r->JpegInfo->Result : -1);
+  std::vector<TZmJpegResult> Codes() const {
+    std::vector<TZmJpegResult> codes;
+    for (const TZmFileInfo* r : Infos.List().VisibleItems())
+      codes.push_back(r->JpegInfo ? r->JpegInfo->Result : jrNotAnalyzed);
     return codes;
   }
   // A slow analysis, so that a test can act while the check runs.
@@ -78,7 +79,8 @@ class JpegCheckerTest : public ::testing::Test {
     };
   }
 
-  const std::vector<int> AllCodes{0, 1, 2, 3, 4, 6, 7, 4};
+  const std::vector<TZmJpegResult> AllCodes{jrNoError,      jrAppendedData, jrDamaged, jrAnalysisFailed,
+                                            jrFileNotFound, jrEmptyFile,    jrNotJpeg, jrFileNotFound};
   TTempDir Dir;
   std::vector<TFile> Files;
   TZmFileInfos Infos;
@@ -93,8 +95,8 @@ TEST_F(JpegCheckerTest, EveryRecordGetsItsResultAndTheEventsComeInOrderOnTheMain
   std::vector<size_t> storedAtProgress;
   Checker.OnProgress = [&] {
     progress.push_back(Checker.Progress());
-    const std::vector<int> codes = Codes();
-    storedAtProgress.push_back(size_t(std::find(codes.begin(), codes.end(), -1) - codes.begin()));
+    const std::vector<TZmJpegResult> codes = Codes();
+    storedAtProgress.push_back(size_t(std::find(codes.begin(), codes.end(), jrNotAnalyzed) - codes.begin()));
   };
   Checker.Start();
   EXPECT_TRUE(Checker.Running());
@@ -113,18 +115,20 @@ TEST_F(JpegCheckerTest, EveryRecordGetsItsResultAndTheEventsComeInOrderOnTheMain
 
 TEST_F(JpegCheckerTest, ACheckAgainReplacesAndFreesEveryResult) {
   int freed = 0;
-  for (TZmFileInfo* r : Infos.List().VisibleItems()) r->SetJpegInfo(new TCountedInfo(freed));
+  for (TZmFileInfo* r : Infos.List().VisibleItems()) r->SetJpegInfo(std::make_unique<TCountedInfo>(freed));
   WriteBytes(Dir.Path() + "c-cut-scan.jpg", MinimalJpeg());  // mended since the last check
   Checker.Start();
   PumpUntil([&] { return Ended() == 1; });
   EXPECT_EQ(freed, 8);
-  EXPECT_EQ(Codes(), (std::vector<int>{0, 1, 0, 3, 4, 6, 7, 4}));
+  std::vector<TZmJpegResult> mended = AllCodes;
+  mended[2] = jrNoError;
+  EXPECT_EQ(Codes(), mended);
   EXPECT_EQ(Checker.ErrorCount(), 5);
 }
 
 TEST_F(JpegCheckerTest, AReadFailureIsAFailedAnalysisNotAnOldVerdict) {
   int freed = 0;
-  Infos.List().Items(0)->SetJpegInfo(new TCountedInfo(freed));
+  Infos.List().Items(0)->SetJpegInfo(std::make_unique<TCountedInfo>(freed));
   Checker.Analyzer = [](const std::string& name, TZmJpegInfo& info) {
     AnalyzeJpegFile(name, info);
     if (name.ends_with("a-ok.jpg")) throw std::system_error(EIO, std::generic_category(), "read");
@@ -132,7 +136,9 @@ TEST_F(JpegCheckerTest, AReadFailureIsAFailedAnalysisNotAnOldVerdict) {
   Checker.Start();
   PumpUntil([&] { return Ended() == 1; });
   EXPECT_EQ(freed, 1);
-  EXPECT_EQ(Codes(), (std::vector<int>{3, 1, 2, 3, 4, 6, 7, 4}));
+  std::vector<TZmJpegResult> failed = AllCodes;
+  failed[0] = jrAnalysisFailed;
+  EXPECT_EQ(Codes(), failed);
   EXPECT_EQ(Infos.List().Items(0)->JpegInfo->Width, -1);  // nothing of the half-filled result
   EXPECT_EQ(Checker.ErrorCount(), 7);
 }
@@ -153,13 +159,14 @@ TEST_F(JpegCheckerTest, StopKeepsTheResultsSoFarAndACheckAfterwardsRunsToTheEnd)
   EXPECT_EQ(Ended(), 1);
   Infos.List().SortDown = false;
   Infos.List().Sort();
-  const std::vector<int> codes = Codes();
-  const size_t stored = size_t(std::find(codes.begin(), codes.end(), -1) - codes.begin());
+  const std::vector<TZmJpegResult> codes = Codes();
+  const size_t stored = size_t(std::find(codes.begin(), codes.end(), jrNotAnalyzed) - codes.begin());
   EXPECT_GE(stored, 2u);
   EXPECT_LT(stored, 8u);
-  EXPECT_EQ(std::vector<int>(codes.begin(), codes.begin() + long(stored)),
-            std::vector<int>(AllCodes.begin(), AllCodes.begin() + long(stored)));
-  EXPECT_TRUE(std::all_of(codes.begin() + long(stored), codes.end(), [](int c) { return c == -1; }));
+  EXPECT_EQ(std::vector<TZmJpegResult>(codes.begin(), codes.begin() + long(stored)),
+            std::vector<TZmJpegResult>(AllCodes.begin(), AllCodes.begin() + long(stored)));
+  EXPECT_TRUE(std::all_of(codes.begin() + long(stored), codes.end(),
+                          [](TZmJpegResult c) { return c == jrNotAnalyzed; }));
   EXPECT_FLOAT_EQ(Checker.Progress(), float(stored) / 8);
 
   Checker.Start();
@@ -190,7 +197,9 @@ TEST_F(JpegCheckerTest, StopAndStartFromInsideTheEventsDoNotDeadlock) {
   };
   Checker.Start();
   PumpUntil([&] { return Ended() == 1; });
-  EXPECT_EQ(Codes(), (std::vector<int>{0, 1, 2, -1, -1, -1, -1, -1}));
+  std::vector<TZmJpegResult> firstThree(AllCodes.size(), jrNotAnalyzed);
+  std::copy_n(AllCodes.begin(), 3, firstThree.begin());
+  EXPECT_EQ(Codes(), firstThree);
 
   calls = 0;
   Checker.OnProgress = [&] {
@@ -218,8 +227,8 @@ TEST_F(JpegCheckerTest, DestroyingTheCheckerDuringACheckIsSafeAndSilent) {
   while (analysed < 2) CheckSynchronize(1);
   checker.reset();
   EXPECT_FALSE(ended);
-  const std::vector<int> codes = Codes();
-  EXPECT_EQ(codes[0], 0);  // handed over before the worker ended
+  const std::vector<TZmJpegResult> codes = Codes();
+  EXPECT_EQ(codes[0], jrNoError);  // handed over before the worker ended
 }
 
 TEST(JpegChecker, AnEmptyListOrNoListEndsAtOnce) {

@@ -89,6 +89,23 @@ TEST_F(ThreadedListTest, IdleMeansTheEndEventHasRun) {
   }
 }
 
+TEST_F(ThreadedListTest, WhatTheScanCouldNotReadIsPublishedWithItsResult) {
+  std::vector<std::string> unreadableAtEnd;
+  List.OnTerminate = [&] {
+    ++Terminated;
+    for (const TZmUnreadable& u : List.Unreadable) unreadableAtEnd.push_back(u.Path);
+  };
+  List.SetPath(Dir.Path() + "gone");
+  List.MakeList();
+  PumpUntilTerminated(1);
+  EXPECT_EQ(unreadableAtEnd, std::vector<std::string>{Dir.Path() + "gone/"});
+  List.SetPath(Dir.Path());
+  List.MakeList();
+  EXPECT_TRUE(List.Unreadable.empty());  // a new scan forgets the last one's
+  PumpUntilTerminated(2);
+  EXPECT_TRUE(List.Unreadable.empty());
+}
+
 TEST_F(ThreadedListTest, StopWhileIdleDoesNothing) {
   List.Stop();
   EXPECT_EQ(Terminated, 0);

@@ -1,6 +1,9 @@
 #include "catalogue/ZmUtils.h"
 
 #include <gtest/gtest.h>
+#include <unicode/uloc.h>
+
+#include <string>
 
 #include "catalogue/FormatSettings.h"
 
@@ -101,6 +104,66 @@ TEST(ZmUtils, NameOrderingIsCaseInsensitiveAndLocaleAware) {
   EXPECT_EQ(CompareText("JPEG image", "jpeg IMAGE"), 0);
   // Invalid UTF-8 still orders without failing.
   EXPECT_NE(CompareFileName("\xff\xfe", "abc"), 2);
+}
+
+// The window names the C locale "C"; kirvane-cli leaves the setting empty and gets the process's
+// default, which ICU calls en_US_POSIX under LANG=C. Both must order names the same way.
+TEST(ZmUtils, TheCAndPosixLocalesOrderNamesWithoutRegardToCase) {
+  const std::string saved = uloc_getDefault();
+  UErrorCode status = U_ZERO_ERROR;
+  uloc_setDefault("en_US_POSIX", &status);
+  for (const char* locale : {"", "C", "POSIX", "C.UTF-8", "en_US_POSIX"}) {
+    FormatSettings().CollationLocale = locale;
+    ResetCollation();
+    EXPECT_EQ(CompareFileName("a.jpg", "A.JPG"), 0) << locale;
+    EXPECT_LT(CompareFileName("a2.jpg", "B.jpg"), 0) << locale;
+    EXPECT_LT(CompareFileName("B.jpg", "c.jpg"), 0) << locale;
+  }
+  uloc_setDefault(saved.c_str(), &status);
+  FormatSettings().CollationLocale = "en";
+  ResetCollation();
+}
+
+// Undoes AppendEscapedField, to show that the escapes lose nothing.
+std::string Unescape(std::string_view s) {
+  std::string out;
+  for (size_t i = 0; i < s.size(); ++i) {
+    if (s[i] != '\\') {
+      out += s[i];
+    } else if (s[++i] == 'x') {
+      out += char(std::stoi(std::string(s.substr(i + 1, 2)), nullptr, 16));
+      i += 2;
+    } else {
+      out += s[i] == 't' ? '\t' : s[i] == 'n' ? '\n' : s[i];
+    }
+  }
+  return out;
+}
+
+TEST(ZmUtils, EscapedFieldsHoldNoSeparatorControlOrInvalidByte) {
+  struct Case {
+    std::string Text, Escaped;
+  };
+  const Case cases[] = {
+      {"", ""},
+      {"/photos/2004/a b.jpg", "/photos/2004/a b.jpg"},
+      {"写真/é.jpg", "写真/é.jpg"},
+      {"evil.jpg\n0\tなし\tinnocent.jpg", "evil.jpg\\n0\\tなし\\tinnocent.jpg"},
+      {"back\\slash\\t", "back\\\\slash\\\\t"},
+      {std::string("nul\0cr\r\x1b[31m\x7f", 13), "nul\\x00cr\\x0d\\x1b[31m\\x7f"},
+      {"\xc2\x85next line \xc2\xa0", "\\xc2\\x85next line \xc2\xa0"},  // C1 NEL escaped, NBSP kept
+      {"\xff\xfe.jpg", "\\xff\\xfe.jpg"},
+      {"cut \xe5\x86", "cut \\xe5\\x86"},  // a character cut short
+      {"\xc0\xaf \xed\xa0\x80 \xf4\x90\x80\x80",
+       "\\xc0\\xaf \\xed\\xa0\\x80 \\xf4\\x90\\x80\\x80"},  // overlong, surrogate, > U+10FFFF
+      {"\xf0\x9f\x93\xb7 ok", "\xf0\x9f\x93\xb7 ok"},       // four bytes, valid
+  };
+  for (const Case& c : cases) {
+    std::string out = "<";
+    AppendEscapedField(out, c.Text);
+    EXPECT_EQ(out, "<" + c.Escaped) << c.Escaped;
+    EXPECT_EQ(Unescape(out.substr(1)), c.Text) << c.Escaped;
+  }
 }
 
 TEST(ZmUtils, PathPieces) {
