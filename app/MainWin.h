@@ -148,6 +148,7 @@ class TFormKirvane : public QMainWindow, public IKirvaneOptionsHost {
   std::string AddressPath() const;
   bool PrepareRun();
   void FillRecentCombo();
+  void ShowUnreadable(const std::vector<TZmUnreadable>& unreadable);
   void OnFolderSearched(const TZmFolderSearched& progress);
 
   // MainWinList.cpp

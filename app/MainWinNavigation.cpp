@@ -154,8 +154,19 @@ void TFormKirvane::ZmFileInfos1Terminate() {
     QApplication::restoreOverrideCursor();
     ListingCursor_ = false;
   }
-  SBPanels[3]->clear();
+  ShowUnreadable(list.Unreadable);
   if (!list.Aborted() && DoNowAct->isChecked() && !Closing_) ClickRunButton();
+}
+
+void TFormKirvane::ShowUnreadable(const std::vector<TZmUnreadable>& unreadable) {
+  // A folder that could not be read must not pass for an empty one: the count stays in the
+  // panel until the next listing, the paths in its tooltip.
+  QStringList paths;
+  for (size_t i = 0; i < unreadable.size() && i < 20; ++i) paths << QFile::decodeName(unreadable[i].Path.c_str());
+  if (unreadable.size() > 20) paths << QStringLiteral("...");
+  SBPanels[3]->setText(unreadable.empty() ? QString()
+                                          : QStringLiteral("%1 個の項目を読み取れません").arg(unreadable.size()));
+  SBPanels[3]->setToolTip(paths.join(QLatin1Char('\n')));
 }
 
 void TFormKirvane::OnFolderSearched(const TZmFolderSearched& progress) {

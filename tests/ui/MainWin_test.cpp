@@ -8,6 +8,7 @@
 #include <QFileSystemModel>
 #include <QDir>
 #include <QLineEdit>
+#include <QLabel>
 #include <QMessageBox>
 #include <QProcess>
 #include <QSignalSpy>
@@ -19,6 +20,7 @@
 
 #include <signal.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -148,6 +150,19 @@ class MainWinTest : public QObject {
     QCOMPARE(List().FocusedRow(), row);
     QVERIFY(List().IsSelected(row));
     QCOMPARE(Form().NowIndex, row);
+  }
+
+  void aFolderThatCannotBeReadIsReported() {
+    if (geteuid() == 0) QSKIP("permission bits do not stop root; run as another user to check unreadable folders");
+    fs::create_directories(Dir() + "sub/locked");
+    fs::permissions(Dir() + "sub/locked", fs::perms::none);
+    Form().Action("SubFolderSearchAct")->trigger();
+    Go(Dir() + "sub/");
+    fs::permissions(Dir() + "sub/locked", fs::perms::owner_all);
+    QCOMPARE(Status(3), QStringLiteral("1 個の項目を読み取れません"));
+    QCOMPARE(Form().findChild<QLabel*>(QStringLiteral("SBPanel3"))->toolTip(), QString::fromStdString(Dir() + "sub/locked/"));
+    Go(Dir());
+    QCOMPARE(Status(3), QString());
   }
 
   void aFileOfTheFolderShownIsFocusedToo() {
