@@ -21,3 +21,15 @@ bool AllocateBitmap(TBitmap32& bitmap, int64_t width, int64_t height, TDecodeErr
   }
   return true;
 }
+
+bool AllocateBitmapForData(TBitmap32& bitmap, int64_t width, int64_t height, uint64_t available,
+                           uint64_t minimum, TDecodeError& error) {
+  const bool sizeOk = width > 0 && height > 0 && width <= INT32_MAX && height <= INT32_MAX &&
+                      TBitmap32::IsAcceptableSize(width, height);
+  if (sizeOk && !PlausibleDataSize(available, minimum)) {
+    error = {TDecodeErrorKind::deTruncated, std::to_string(available) + " bytes of pixel data for a picture of " +
+                                                std::to_string(width) + "x" + std::to_string(height)};
+    return false;
+  }
+  return AllocateBitmap(bitmap, width, height, error);
+}

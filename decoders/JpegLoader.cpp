@@ -221,10 +221,16 @@ bool DecodeRows(TJpegSession& s, TBitmap32& bitmap, JSAMPROW* rows) {
 
 }  // namespace
 
+bool ProbeJpeg(std::span<const uint8_t> head, uint64_t, TDecodeError& error) {
+  if (head.size() >= 4 && head[0] == 0xFF && head[1] == 0xD8) return true;
+  error = {head.size() < 4 ? TDecodeErrorKind::deTruncated : TDecodeErrorKind::deCorrupt,
+           "JPEG: no start-of-image marker"};
+  return false;
+}
+
 TDecodeResult DecodeJpeg(std::span<const uint8_t> data) {
-  if (data.size() < 4 || data[0] != 0xFF || data[1] != 0xD8)
-    return TDecodeResult::Fail(data.size() < 4 ? TDecodeErrorKind::deTruncated : TDecodeErrorKind::deCorrupt,
-                               "JPEG: no start-of-image marker");
+  TDecodeError error;
+  if (!ProbeJpeg(data, data.size(), error)) return error;
   TJpegSession s;
   if (!ReadHeader(s, data)) return Failure(s);
 
@@ -251,10 +257,19 @@ TDecodeResult DecodeJpeg(std::span<const uint8_t> data) {
   for (int i = 0; i < s.Info.num_components; ++i)
     blocks += uint64_t(s.Info.comp_info[i].width_in_blocks) * s.Info.comp_info[i].height_in_blocks;
   s.Progress.MaxVisits = std::max(MinBlockVisits, blocks * MaxFullPasses);
+  // Huffman coding spends at least one bit on every block of every component (its DC code, in
+  // the first scan that carries it). An arithmetic coder adapts to a flat picture until a block
+  // costs almost nothing, so it has no such bound. The header has been read: what is left of
+  // the file is all the scan data there is.
+  const uint64_t scanBytes = s.Info.src->bytes_in_buffer;
+  const uint64_t minimumScanBytes = s.Info.arith_code ? 0 : (blocks + 7) / 8;
+  if (!PlausibleDataSize(scanBytes, minimumScanBytes))
+    return TDecodeResult::Fail(TDecodeErrorKind::deTruncated, "JPEG: " + std::to_string(scanBytes) +
+                                                                  " bytes of scan data for a picture of " +
+                                                                  std::to_string(width) + "x" + std::to_string(height));
 
   if (!StartDecompress(s)) return Failure(s);
   TBitmap32 bitmap;
-  TDecodeError error;
   if (!AllocateBitmap(bitmap, width, height, error)) {
     error.Message = "JPEG: " + error.Message;
     return error;
