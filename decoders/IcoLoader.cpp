@@ -16,7 +16,6 @@
 
 namespace {
 
-constexpr size_t DirEntrySize = 16;
 // A DIB entry larger than this is a malformed or hostile directory: the format cannot describe it.
 constexpr int64_t MaxDibIconSide = 256;
 // Fallbacks tried after the best image fails, so that a directory of thousands of broken
