@@ -171,8 +171,7 @@ inline TColor32 CmykPixel(const JSAMPLE* p, bool inverted) {
 }
 
 // Starts the decompressor: checks the tables and, for a progressive or multi-scan file, reads
-// every scan. Done before the bitmap is allocated, so damaged files fail without it. Returns
-// false on a libjpeg error.
+// every scan. Returns false on a libjpeg error.
 bool StartDecompress(TJpegSession& s) {
   if (setjmp(s.Err.Jump)) return false;
   jpeg_start_decompress(&s.Info);
@@ -257,23 +256,19 @@ TDecodeResult DecodeJpeg(std::span<const uint8_t> data) {
   for (int i = 0; i < s.Info.num_components; ++i)
     blocks += uint64_t(s.Info.comp_info[i].width_in_blocks) * s.Info.comp_info[i].height_in_blocks;
   s.Progress.MaxVisits = std::max(MinBlockVisits, blocks * MaxFullPasses);
-  // Huffman coding spends at least one bit on every block of every component (its DC code, in
-  // the first scan that carries it). An arithmetic coder adapts to a flat picture until a block
-  // costs almost nothing, so it has no such bound. The header has been read: what is left of
-  // the file is all the scan data there is.
-  const uint64_t scanBytes = s.Info.src->bytes_in_buffer;
-  const uint64_t minimumScanBytes = s.Info.arith_code ? 0 : (blocks + 7) / 8;
-  if (!PlausibleDataSize(scanBytes, minimumScanBytes))
-    return TDecodeResult::Fail(TDecodeErrorKind::deTruncated, "JPEG: " + std::to_string(scanBytes) +
-                                                                  " bytes of scan data for a picture of " +
-                                                                  std::to_string(width) + "x" + std::to_string(height));
 
-  if (!StartDecompress(s)) return Failure(s);
+  // Huffman coding spends at least one bit on every block of every component (its DC code, in
+  // the first scan that carries it); an arithmetic coder adapts to a flat picture until a block
+  // costs almost nothing. The header has been read: the rest of the file is all the scan data.
+  // The bitmap comes before the decompressor starts, which for a progressive file allocates the
+  // coefficients and reads every scan.
   TBitmap32 bitmap;
-  if (!AllocateBitmap(bitmap, width, height, error)) {
+  const uint64_t minimumScanBytes = s.Info.arith_code ? 0 : (blocks + 7) / 8;
+  if (!AllocateBitmapForData(bitmap, width, height, s.Info.src->bytes_in_buffer, minimumScanBytes, error)) {
     error.Message = "JPEG: " + error.Message;
     return error;
   }
+  if (!StartDecompress(s)) return Failure(s);
   std::vector<JSAMPROW> rows(size_t(bitmap.Height()));
   for (int y = 0; y < bitmap.Height(); ++y) rows[size_t(y)] = reinterpret_cast<JSAMPROW>(bitmap.ScanLine(y));
   if (!DecodeRows(s, bitmap, rows.data())) return Failure(s);
