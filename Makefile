@@ -5,8 +5,9 @@ FUZZ_BUILD ?= build-fuzz
 JOBS       ?= $(shell nproc)
 CMAKE_GEN  := -G Ninja
 FUZZ_SECONDS ?= 20
+STRESS_RUNS ?= 30
 
-.PHONY: all deps build run test asan-test fuzz fuzz-smoke bench-scan format clean
+.PHONY: all deps build run test asan-test stress-ui fuzz fuzz-smoke bench-scan format clean
 
 all: build
 
@@ -28,6 +29,11 @@ asan-test: deps
 	@cmake -S . -B $(ASAN_BUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Debug -DKV_SANITIZE=ON -DKV_CORE_ONLY=ON >/dev/null
 	@cmake --build $(ASAN_BUILD) -j $(JOBS)
 	cd $(ASAN_BUILD) && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 ctest --output-on-failure -j $(JOBS)
+
+# The user-interface tests STRESS_RUNS times with both cores busy: proves they wait for
+# conditions, not for time.
+stress-ui: build
+	scripts/stress-ui.sh $(BUILD) $(STRESS_RUNS)
 
 # libFuzzer targets, built with clang.
 fuzz:

@@ -29,6 +29,7 @@ std::string StartArgument(int argc, char** argv) {
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("kirvane"));
+  InstallQtJapaneseTexts();
   const std::string start = StartArgument(argc, argv);
 
   TSingleInstance instance;

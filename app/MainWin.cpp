@@ -7,6 +7,7 @@
 #include <QDate>
 #include <QFileSystemModel>
 #include <QLabel>
+#include <QLibraryInfo>
 #include <QLocale>
 #include <QMenu>
 #include <QSplitter>
@@ -15,6 +16,7 @@
 #include <QTime>
 #include <QTimer>
 #include <QToolBar>
+#include <QTranslator>
 #include <QTreeView>
 
 #include "app/ZmRecentMenus.h"
@@ -22,19 +24,23 @@
 #include "catalogue/ZmUtils.h"
 #include "columns/ZmListView.h"
 #include "imageview/ImgView32.h"
+#include "imageview/ZmImgView32.h"
 #include "platform/AppPaths.h"
 #include "platform/FileTypes.h"
 
 namespace {
 const QString AppTitle = QStringLiteral("Kirvane");
 
-// The nine keys the slideshow's image view keeps in "SlideShow", with that window's design values.
-constexpr std::pair<const char*, const char*> ImageViewDefaults[] = {
-    {"CursorMode", "0"}, {"BGColor", "0"},      {"FormFullScreen", "1"},
-    {"FormTitleBarVisible", "1"}, {"ImgPlace", "4"}, {"ImgSizeAdjustment", "0"},
-    {"ReverseMove", "0"}, {"Scale", "1"},       {"StretchFilter", "0"},
-};
 }  // namespace
+
+bool InstallQtJapaneseTexts() {
+  auto* translator = new QTranslator(QCoreApplication::instance());
+  if (translator->load(QStringLiteral("qtbase_ja"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)) &&
+      QCoreApplication::installTranslator(translator))
+    return true;
+  delete translator;
+  return false;
+}
 
 TZmGraphicExItemList& GraphicExItemList() {
   static TZmGraphicExItemList list;
@@ -246,17 +252,12 @@ void TFormKirvane::SaveColumns(TMemIniFile& ini) {
   ZmColumnInfosKv.ColumnInfos().SaveToIni(ini);
 }
 
+// Kept here until the slideshow window exists, so that its view's settings survive a session.
 void TFormKirvane::LoadImageView(const TMemIniFile& ini) {
-  // Kept as read, so that the slideshow view's settings survive until that window exists.
-  ImageViewKeys_.clear();
-  for (const auto& [key, def] : ImageViewDefaults) ImageViewKeys_.emplace_back(key, ini.ReadString("SlideShow", key, def));
+  ImageViewSettings_ = ReadImgViewSettings(ini, "SlideShow", SlideShowViewSettings());
 }
 
-void TFormKirvane::SaveImageView(TMemIniFile& ini) {
-  if (ImageViewKeys_.empty())
-    for (const auto& [key, def] : ImageViewDefaults) ImageViewKeys_.emplace_back(key, def);
-  for (const auto& [key, value] : ImageViewKeys_) ini.WriteString("SlideShow", key, value);
-}
+void TFormKirvane::SaveImageView(TMemIniFile& ini) { WriteImgViewSettings(ini, "SlideShow", ImageViewSettings_); }
 
 void TFormKirvane::ApplyOptions(uint8_t imgViewMode) {
   const TZmFileInfoListOptions options = ZmFileInfos1.Options();

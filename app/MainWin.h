@@ -22,6 +22,7 @@
 #include "catalogue/ZmFileInfos.h"
 #include "columns/ZmListColumnInfo.h"
 #include "imageview/ZmGraphicExItemList.h"
+#include "imageview/ZmImgView32.h"
 #include "options/IniFile.h"
 #include "options/OptionsKv.h"
 
@@ -40,6 +41,10 @@ class TImgView32;
 class TZmListView;
 struct TZmListCell;
 class TZmRecentMenus;
+
+// Loads Qt's own Japanese texts (message box buttons, the folder chooser): the interface is
+// Japanese whatever the locale. False when the translation is not installed.
+bool InstallQtJapaneseTexts();
 
 class TFormKirvane : public QMainWindow, public IKirvaneOptionsHost {
   Q_OBJECT
@@ -105,6 +110,9 @@ class TFormKirvane : public QMainWindow, public IKirvaneOptionsHost {
 
   // MainWinNavigation.cpp
   void CreateFolderTree();
+  void SetTreeModel();
+  // Selects a folder in the tree (its nearest existing parent when it has gone), scrolled into view.
+  void SelectTreeFolder(std::string path);
   std::string TreePath() const;
   void STVChange();
   void SyncFolderTree(const std::string& path);
@@ -212,7 +220,7 @@ class TFormKirvane : public QMainWindow, public IKirvaneOptionsHost {
   bool SlideShowLoop_ = false;
   int32_t SlideShowInterval_ = 3000;
   bool SlideShowBarVisible_ = true;
-  std::vector<std::pair<std::string, std::string>> ImageViewKeys_;
+  TZmImgView32Defaults ImageViewSettings_ = SlideShowViewSettings();  // the slideshow view's nine keys
   int FoldersSearched_ = 0;
 
   // ---- Widgets ----
@@ -243,8 +251,9 @@ class TFormKirvane : public QMainWindow, public IKirvaneOptionsHost {
   QActionGroup* IVGroup = nullptr;
   bool ImgDragging_ = false;
   QPoint ImgDragLast_;
-  QString PreviewHint_;
+  std::string PreviewPath_;  // the file the preview shows
   bool ListingCursor_ = false;
+  const TZmRecentItem* ListingEntry_ = nullptr;  // the history entry the running listing is for; never dereferenced
 
   // ---- Commands ----
   QAction *StopAct, *RefreshAct, *RefreshAllAct, *RefreshFoldersAct, *RefreshFilesAct, *SubFolderSearchAct,

@@ -55,7 +55,7 @@ void TFormKirvane::CreateActions() {
   {KV_ACTION(RefreshFilesAct), "View", "ファイル情報を更新(&R)", "更新|ファイルのみを最新の情報に更新します。", 2, false},
   {KV_ACTION(SubFolderSearchAct), "View", "サブフォルダも検索(&U)", "サブフォルダも検索|サブフォルダも検索を切り替えます。", 0, true},
   {KV_ACTION(HiddenFileViewAct), "View", "隠しファイルを表示(&I)", "隠しファイルを表示|隠しファイルを表示を切り替えます。", 0, true},
-  // Caption and hint come from the design-time DoNowSlideShowAct at the first activation.
+  // Caption and hint are set at the first activation, from the slideshow's own "do now" command.
   {KV_ACTION(DoNowAct), "View", "", "", 0, true},
   {KV_ACTION(FolderBarVisibleAct), "View", "フォルダ(&F)", "フォルダ|フォルダを表示します。", 0, true},
   {KV_ACTION(BackAct), "Move", "戻る(&B)", "戻る|前に戻ります。", 0, false},
@@ -108,6 +108,8 @@ void TFormKirvane::CreateActions() {
     this->*spec.Member = a;
   }
   FolderBarVisibleAct->setChecked(true);
+  // No display-settings command is known on this desktop, so the item is not offered.
+  ZmOpenDeskAction1->setVisible(false);
   ZmViewHelpHtmlActionKv->setShortcut(QKeySequence(Qt::Key_F1));
   ZmViewHelpHtmlActionKv->setShortcutContext(Qt::ApplicationShortcut);
   IVGroup = new QActionGroup(this);

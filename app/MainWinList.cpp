@@ -12,6 +12,7 @@
 #include <QToolButton>
 #include <QTreeView>
 #include <QUrl>
+#include <unordered_map>
 
 #include "app/FileListTexts.h"
 #include "EtcLists/IntegerList.h"
@@ -171,9 +172,19 @@ void TFormKirvane::StoreSelection(TZmRecentItem* item) const {
 
 void TFormKirvane::RestoreSelection(std::vector<std::string>& files, const std::string& focused) {
   LVFiles->BeginUpdate();
-  for (const std::string& f : files) {
-    const int row = IndexOfFile(f);
-    if (row >= 0) LVFiles->SetSelected(row, true);
+  if (files.size() > 16) {
+    // Many rows (a re-sort with everything selected): one index by path instead of a search per row.
+    const auto& items = ZmFileInfos1.List().VisibleItems();
+    std::unordered_map<std::string, int> rows;
+    rows.reserve(items.size());
+    for (size_t i = 0; i < items.size(); ++i) rows.emplace(items[i]->FullFileName(), int(i));
+    for (const std::string& f : files)
+      if (const auto it = rows.find(f); it != rows.end()) LVFiles->SetSelected(it->second, true);
+  } else {
+    for (const std::string& f : files) {
+      const int row = IndexOfFile(f);
+      if (row >= 0) LVFiles->SetSelected(row, true);
+    }
   }
   files.clear();  // a remembered selection is applied once
   if (LVFiles->ItemsCount() > 0) {

@@ -14,11 +14,15 @@
 #include <QSplitter>
 #include <QToolButton>
 #include <QTreeView>
+#include <functional>
+#include <utility>
+#include <vector>
 
 #include "app/MainWin.h"
 #include "catalogue/ZmUtils.h"
 #include "columns/ZmListView.h"
 #include "platform/AppPaths.h"
+#include "platform/Trash.h"
 
 namespace {
 QString ToQ(const std::string& s) { return QString::fromUtf8(s.data(), qsizetype(s.size())); }
@@ -51,6 +55,7 @@ void TFormKirvane::StartListing(const std::string& folder) {
     QApplication::setOverrideCursor(Qt::BusyCursor);  // arrow with hourglass until the scan ends
     ListingCursor_ = true;
   }
+  ListingEntry_ = ZmRecentControl1.NowItem();
   ZmFileInfos1.List().MakeList();
 }
 
@@ -86,7 +91,14 @@ void TFormKirvane::MoveFolder(const std::string& path) {
     now->Assign(*leaving);
   }
   target->Folder = folder;
-  ZmRecentControl1.Add(target);  // a refused entry stays in `target` and goes with it
+  if (!ZmRecentControl1.Add(target) && !target->FocusedFile.empty()) {
+    // The folder shown already (a file of it handed over): no new entry, but the file is
+    // focused and selected all the same.
+    if (TZmRecentItem* now = ZmRecentControl1.NowItem()) {
+      now->SelectedFiles = std::move(target->SelectedFiles);
+      now->FocusedFile = std::move(target->FocusedFile);
+    }
+  }
   UpdateTitles();
   StartListing(folder);
   UpdateStatusBar();
@@ -130,7 +142,10 @@ void TFormKirvane::ZmFileInfos1Terminate() {
   if (mode >= 0 && mode <= 11 && !(mode == smFindIndex && !list.SortDown)) list.Sort();
   SetRowCount(list.Count());
   UpdateStatusBar();
-  if (TZmRecentItem* now = ZmRecentControl1.NowItem()) RestoreSelection(now->SelectedFiles, now->FocusedFile);
+  // A listing stopped by a navigation ends while the history already points elsewhere: only the
+  // entry it was started for may be restored (restoring applies a remembered selection once).
+  TZmRecentItem* now = ZmRecentControl1.NowItem();
+  if (now && now == std::exchange(ListingEntry_, nullptr)) RestoreSelection(now->SelectedFiles, now->FocusedFile);
   else NowIndex = list.Count() ? 0 : -1;
   if (ListingCursor_) {
     QApplication::restoreOverrideCursor();
@@ -172,30 +187,54 @@ void TFormKirvane::ZmRecentControl1MenuItemClick(TZmRecentItem* preItem, TZmRece
 void TFormKirvane::CreateFolderTree() {
   STV = new QTreeView(this);
   STV->setObjectName(QStringLiteral("STV"));
-  STVModel = new QFileSystemModel(STV);
-  // The tree re-reads only on request (F5, refresh), like the list.
-  STVModel->setOption(QFileSystemModel::DontWatchForChanges, true);
-  STVModel->setFilter(QDir::AllDirs | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System);
-  STVModel->setRootPath(QStringLiteral("/"));
-  STV->setModel(STVModel);
-  for (int c = 1; c < STVModel->columnCount(); ++c) STV->hideColumn(c);
+  SetTreeModel();
   STV->setHeaderHidden(true);
   STV->setMinimumWidth(60);
   STV->installEventFilter(this);
-  connect(STV->selectionModel(), &QItemSelectionModel::currentChanged, this, [this] { STVChange(); });
 
   // The desktop folder is selected at start, or home when there is none.
   QString start = QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
   if (start.isEmpty() || !QFileInfo(start).isDir()) start = QDir::homePath();
-  const QModelIndex index = STVModel->index(start);
-  STV->setCurrentIndex(index);
-  STV->scrollTo(index);
+  SelectTreeFolder(QFile::encodeName(start).toStdString());
+}
+
+void TFormKirvane::SetTreeModel() {
+  QFileSystemModel* old = STVModel;
+  STVModel = new QFileSystemModel(STV);
+  // The tree re-reads only on request (F5, refresh), like the list. Folders only: devices,
+  // sockets and FIFOs are no places to go.
+  STVModel->setOption(QFileSystemModel::DontWatchForChanges, true);
+  STVModel->setFilter(QDir::AllDirs | QDir::NoDotAndDotDot | QDir::Hidden);
+  STVModel->setRootPath(QStringLiteral("/"));
+  STV->setModel(STVModel);
+  delete old;
+  for (int c = 1; c < STVModel->columnCount(); ++c) STV->hideColumn(c);
+  connect(STV->selectionModel(), &QItemSelectionModel::currentChanged, this, [this] { STVChange(); });
+  // Folders are read in the background: rows that arrive above the selected node push it away,
+  // so each folder on its way that finishes loading brings it back into view.
+  connect(STVModel, &QFileSystemModel::directoryLoaded, this, [this](const QString& dir) {
+    const QModelIndex current = STV->currentIndex();
+    const QString path = STVModel->filePath(current);
+    if (current.isValid() && (dir == QLatin1String("/") || path.startsWith(dir + QLatin1Char('/'))))
+      STV->scrollTo(current);
+  });
+}
+
+void TFormKirvane::SelectTreeFolder(std::string path) {
+  // A folder that has gone is replaced by its nearest existing parent; the tree never goes
+  // without a current node, which would make it pick its first row ("/") on the next focus.
+  path = ExcludeTrailingPathDelimiter(path);
+  while (!path.empty() && path != "/" && !DirectoryExists(path)) path.erase(path.rfind('/'));
+  if (path.empty()) path = "/";
+  const QModelIndex index = STVModel->index(QFile::decodeName(path.c_str()));
+  if (index.isValid()) STV->setCurrentIndex(index);
+  if (STV->currentIndex().isValid()) STV->scrollTo(STV->currentIndex());
 }
 
 std::string TFormKirvane::TreePath() const {
   const QModelIndex index = STV->currentIndex();
   if (!index.isValid()) return {};
-  return IncludeTrailingPathDelimiter(FromQ(STVModel->filePath(index)));
+  return IncludeTrailingPathDelimiter(QFile::encodeName(STVModel->filePath(index)).toStdString());
 }
 
 void TFormKirvane::STVChange() {
@@ -205,40 +244,35 @@ void TFormKirvane::STVChange() {
 }
 
 void TFormKirvane::SyncFolderTree(const std::string& path) {
-  if (TreePath() != IncludeTrailingPathDelimiter(path)) {
-    const bool attached = STVChangeAttached_;
-    STVChangeAttached_ = false;
-    STV->setUpdatesEnabled(false);
-    const QModelIndex index = STVModel->index(ToQ(ExcludeTrailingPathDelimiter(path)));
-    if (index.isValid()) STV->setCurrentIndex(index);
-    STV->setUpdatesEnabled(true);
-    STVChangeAttached_ = attached;
-  }
-  if (STV->currentIndex().isValid()) STV->scrollTo(STV->currentIndex());
+  const bool attached = std::exchange(STVChangeAttached_, false);
+  STV->setUpdatesEnabled(false);
+  if (TreePath() != IncludeTrailingPathDelimiter(path)) SelectTreeFolder(path);
+  else STV->scrollTo(STV->currentIndex());
+  STV->setUpdatesEnabled(true);
+  STVChangeAttached_ = attached;
 }
 
 void TFormKirvane::RefreshFolderTree() {
   const std::string path = TreePath();
-  const bool attached = STVChangeAttached_;
-  STVChangeAttached_ = false;
+  const bool attached = std::exchange(STVChangeAttached_, false);
   STV->setUpdatesEnabled(false);
-  // A new model reads the file system afresh.
-  QFileSystemModel* old = STVModel;
-  STVModel = new QFileSystemModel(STV);
-  STVModel->setOption(QFileSystemModel::DontWatchForChanges, true);
-  STVModel->setFilter(old->filter());
-  STVModel->setRootPath(QStringLiteral("/"));
-  STV->setModel(STVModel);
-  delete old;
-  for (int c = 1; c < STVModel->columnCount(); ++c) STV->hideColumn(c);
-  connect(STV->selectionModel(), &QItemSelectionModel::currentChanged, this, [this] { STVChange(); });
-  if (!path.empty()) {
-    const QModelIndex index = STVModel->index(ToQ(ExcludeTrailingPathDelimiter(path)));
-    if (index.isValid()) STV->setCurrentIndex(index);
-  }
+  // A new model reads the file system afresh; the open branches stay open where they still exist.
+  std::vector<QString> expanded;
+  const std::function<void(const QModelIndex&)> collect = [&](const QModelIndex& parent) {
+    for (int r = 0, n = STVModel->rowCount(parent); r < n; ++r) {
+      const QModelIndex child = STVModel->index(r, 0, parent);
+      if (!STV->isExpanded(child)) continue;
+      expanded.push_back(STVModel->filePath(child));
+      collect(child);
+    }
+  };
+  collect(QModelIndex());
+  SetTreeModel();
+  for (const QString& folder : expanded)
+    if (const QModelIndex index = STVModel->index(folder); index.isValid()) STV->expand(index);
+  SelectTreeFolder(path.empty() ? std::string("/") : path);
   STV->setUpdatesEnabled(true);
   STVChangeAttached_ = attached;
-  if (STV->currentIndex().isValid()) STV->scrollTo(STV->currentIndex());
   QCoreApplication::processEvents();
 }
 
@@ -251,16 +285,20 @@ void TFormKirvane::STVKeyUp(int key, Qt::KeyboardModifiers) {
 void TFormKirvane::DeleteTreeFolder() {
   const std::string folder = TreePath();
   if (folder.empty() || folder == "/") return;
-  const QString shown = ToQ(ExcludeTrailingPathDelimiter(folder));
+  const std::string path = ExcludeTrailingPathDelimiter(folder);
+  const QString shown = ToQ(path);
   const auto answer = QMessageBox::question(
       this, QStringLiteral("フォルダの削除"),
       QStringLiteral("フォルダ \"%1\" をごみ箱に移動しますか?").arg(shown), QMessageBox::Yes | QMessageBox::No,
       QMessageBox::No);
   if (answer != QMessageBox::Yes) return;
-  if (!QFile::moveToTrash(shown))
-    QMessageBox::warning(this, QStringLiteral("注意"),
-                         QStringLiteral("フォルダ \"%1\" をごみ箱に移動できませんでした。").arg(shown));
-  if (!DirectoryExists(folder)) RefreshFolderTree();
+  const TTrashOutcome outcome = MoveToTrash(path);
+  if (outcome.Result != TTrashResult::Moved) {
+    QMessageBox::warning(this, QStringLiteral("注意"), ToQ(outcome.Message));
+    return;
+  }
+  MoveFolder(std::string(ExtractFilePath(path)));
+  RefreshFolderTree();  // the tree does not watch the disk, so it still shows the trashed folder
 }
 
 // ---- Commands ----

@@ -2,6 +2,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QCursor>
+#include <QFile>
 #include <QImage>
 #include <QSplitter>
 
@@ -9,10 +10,6 @@
 #include "columns/ZmListView.h"
 #include "imageview/ImgView32.h"
 #include "imageview/ZmGraphicExTypes.h"
-
-namespace {
-QString ToQ(const std::string& s) { return QString::fromUtf8(s.data(), qsizetype(s.size())); }
-}  // namespace
 
 void TFormKirvane::CreatePreview() {
   ImgView32 = new TImgView32(Splitter2);
@@ -43,8 +40,8 @@ void TFormKirvane::ImgLoadActExecute() {
     ImgView32->SetCentered(false);
     ImgView32->SetBitmap(picture.TakeBitmap());
     const TBitmap32& bmp = ImgView32->Bitmap();
-    PreviewHint_ = QStringLiteral("|%1 <%2x%3>").arg(ToQ(path)).arg(bmp.Width()).arg(bmp.Height());
-    ImgView32->SetHint(PreviewHint_);
+    PreviewPath_ = path;
+    ImgView32->SetHint(QStringLiteral("|%1 <%2x%3>").arg(QFile::decodeName(path.c_str())).arg(bmp.Width()).arg(bmp.Height()));
     QAction* modes[] = {IVNoneAct, IVScaleNormalAct, IVAutoScaleLongAct};
     if (AppOptions_->ImgViewMode < 3) modes[AppOptions_->ImgViewMode]->trigger();
   } else {
@@ -78,7 +75,7 @@ void TFormKirvane::IVAutoScaleLongActExecute() {
 
 void TFormKirvane::ImgCloseActExecute() {
   ImgView32->ClearBitmap();
-  PreviewHint_.clear();
+  PreviewPath_.clear();
   ImgView32->SetHint({});
 }
 
@@ -92,9 +89,7 @@ void TFormKirvane::ImgCopyActExecute() {
 
 void TFormKirvane::ImgNameCopyActExecute() {
   if (ImgView32->Bitmap().Empty()) return;
-  // The hint is "|<path> <WxH>": the path runs from the second character to the first " <".
-  const QString rest = PreviewHint_.mid(1);
-  QApplication::clipboard()->setText(rest.left(rest.indexOf(QStringLiteral(" <"))));
+  QApplication::clipboard()->setText(QFile::decodeName(PreviewPath_.c_str()));
 }
 
 void TFormKirvane::ImgView32MouseDown(Qt::MouseButton button, const QPoint& globalPos) {

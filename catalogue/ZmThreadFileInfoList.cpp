@@ -71,67 +71,38 @@ void TZmThreadFileInfoList::MakeList() {
     return;
   }
   TZmFileInfoList::MakeList();
-  if (OnTerminate) OnTerminate();
-  if (RestartPending_) {
-    RestartPending_ = false;
-    Start();
-  }
+  RaiseEnd();
 }
 
 void TZmThreadFileInfoList::Start() {
-  if (InWorkerCall_ && Thread_) {
-    // Started from inside the running scan's progress event: one worker at a time, so the new
-    // scan begins when the running one has ended.
-    Thread_->Terminate();
-    RestartPending_ = true;
-    return;
-  }
+  // One worker at a time; inside the running scan's progress event the new scan begins when the
+  // running one has ended.
+  if (Workers_.DeferStart([this] { Start(); })) return;
   Stop();
   ClearAll();
   Busy_ = true;
   Aborted_ = false;
-  auto* worker = new TZmThreadFileInfoListThread(*this);
+  auto worker = std::make_unique<TZmThreadFileInfoListThread>(*this);
   worker->Priority = Priority;
-  worker->FreeOnTerminate = true;
-  worker->OnTerminate = [this](TThread* t) { WorkerEnded(t); };
-  Thread_ = worker;
-  worker->Start();
+  Workers_.Start(std::move(worker),
+                 [this](TThread& t) { WorkerEnded(static_cast<TZmThreadFileInfoListThread&>(t)); });
 }
 
-void TZmThreadFileInfoList::Stop() {
-  TZmThreadFileInfoListThread* worker = Thread_;
-  if (!worker) return;
-  if (InWorkerCall_) {
-    // The worker waits for the call we are in; waiting for the worker here would never end.
-    worker->Terminate();
-    return;
-  }
-  // Take the worker over before its end event can run; it then no longer frees itself.
-  worker->FreeOnTerminate = false;
-  worker->Terminate();
-  worker->WaitFor();  // runs the publish step and the end event meanwhile
-  delete worker;
-}
+void TZmThreadFileInfoList::Stop() { Workers_.Stop(); }
 
-void TZmThreadFileInfoList::Publish(TZmFileInfoList& work, bool aborted) {
+void TZmThreadFileInfoList::WorkerEnded(TZmThreadFileInfoListThread& worker) {
+  TZmFileInfoList& work = *worker.WorkList_;
   SubFolders = std::move(work.SubFolders);
   AllFiles = std::move(work.AllFiles);
   NumberRecords();
   FilterList();
-  Aborted_ = aborted;
+  Aborted_ = worker.Aborted_;
   Busy_ = false;
+  RaiseEnd();
 }
 
-void TZmThreadFileInfoList::WorkerEnded(TThread* worker) {
-  // Forget the worker before the end event: a handler that starts the next scan must not meet it.
-  if (Thread_ == worker) Thread_ = nullptr;
-  if (Busy_) {  // the worker ended without publishing
-    Busy_ = false;
-    Aborted_ = true;
-  }
-  if (OnTerminate) OnTerminate();
-  if (RestartPending_) {
-    RestartPending_ = false;
-    Start();
-  }
+void TZmThreadFileInfoList::RaiseEnd() {
+  if (!OnTerminate) return;
+  const std::function<void()> handler = OnTerminate;  // a handler may replace the event it runs from
+  handler();
 }

@@ -2,7 +2,8 @@
 // record.
 //
 // All members are used on the user-interface thread only. A threaded scan fills a private work
-// list on the worker and publishes it here in one synchronized step; then OnTerminate runs.
+// list on the worker; the worker's end event publishes it here and raises OnTerminate in the same
+// step, so Busy() is false only once every end handler has run.
 #pragma once
 
 #include <functional>
@@ -11,6 +12,7 @@
 #include "catalogue/ZmCustomDefaults.h"
 #include "catalogue/ZmFileInfoList.h"
 #include "platform/Thread.h"
+#include "platform/WorkerSlot.h"
 
 class TZmThreadFileInfoList;
 class TZmThreadFileInfoListThread;
@@ -69,14 +71,12 @@ class TZmThreadFileInfoList : public TZmFileInfoList {
   std::function<void()> OnTerminate;
 
  private:
-  void Publish(TZmFileInfoList& work, bool aborted);
-  void WorkerEnded(TThread* worker);
+  void WorkerEnded(TZmThreadFileInfoListThread& worker);
+  void RaiseEnd();
 
   bool Busy_ = false;
   bool Aborted_ = false;
-  TZmThreadFileInfoListThread* Thread_ = nullptr;  // the running worker, until its end event
-  int InWorkerCall_ = 0;        // inside the running worker's progress event
-  bool RestartPending_ = false;  // Start was called inside it
+  TWorkerSlot Workers_;
 
   friend class TZmThreadFileInfoListThread;
 };

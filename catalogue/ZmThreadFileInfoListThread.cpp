@@ -19,11 +19,7 @@ void TZmThreadFileInfoListThread::ReportFolder() {
   if (FoldersSearched_ > 1 && now - LastReport_ < std::chrono::milliseconds(50)) return;
   LastReport_ = now;
   const TZmFolderSearched progress{FoldersSearched_, int32_t(WorkList_->AllFiles.size())};
-  Synchronize([&] {
-    ++Owner_.InWorkerCall_;
-    OnFolderSearched_(progress);
-    --Owner_.InWorkerCall_;
-  });
+  Synchronize([&] { Owner_.Workers_.Raise([&] { OnFolderSearched_(progress); }); });
 }
 
 void TZmThreadFileInfoListThread::Execute() {
@@ -45,6 +41,5 @@ void TZmThreadFileInfoListThread::Execute() {
     failed = true;
   }
   work.ResetVisited();
-  const bool aborted = failed || Terminated();
-  Synchronize([&] { Owner_.Publish(work, aborted); });
+  Aborted_ = failed || Terminated();
 }

@@ -9,6 +9,8 @@
 #include "catalogue/ZmThreadFileInfoList.h"
 #include "platform/Thread.h"
 
+// The scan ends with its work list filled and Aborted_ set; the owner publishes both in the
+// worker's end event.
 class TZmThreadFileInfoListThread : public TThread {
  public:
   // The work list gets copies of the owner's Options, Path, ExtList and type provider now, so
@@ -23,7 +25,10 @@ class TZmThreadFileInfoListThread : public TThread {
 
   TZmThreadFileInfoList& Owner_;
   std::unique_ptr<TZmFileInfoList> WorkList_;
+  bool Aborted_ = false;
   std::function<void(const TZmFolderSearched&)> OnFolderSearched_;
   int32_t FoldersSearched_ = 0;
   std::chrono::steady_clock::time_point LastReport_;
+
+  friend class TZmThreadFileInfoList;
 };

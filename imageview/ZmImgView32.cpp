@@ -257,8 +257,26 @@ double TZmImgView32::VertWheelStep() const {
 }
 
 void TZmImgView32::LoadFromIni(const TMemIniFile& ini) {
-  const std::string& s = IniSectionName_;
-  const TZmImgView32Defaults& d = Defaults_;
+  ApplySettings(ReadImgViewSettings(ini, IniSectionName_, Defaults_));
+}
+
+void TZmImgView32::SaveToIni(TMemIniFile& ini) const { WriteImgViewSettings(ini, IniSectionName_, Settings()); }
+
+TZmImgView32Defaults TZmImgView32::Settings() const {
+  TZmImgView32Defaults v;
+  v.CursorMode = CursorMode_;
+  v.BGColor = BGColor_;
+  v.FormFullScreen = FormFullScreen_;
+  v.FormTitleBarVisible = FormTitleBarVisible_;
+  v.ImgPlace = ImgPlace_;
+  v.ImgSizeAdjustment = ImgSizeAdjustment_;
+  v.ReverseMove = ReverseMove_;
+  v.Scale = Scale();
+  v.StretchFilter = StretchFilter();
+  return v;
+}
+
+TZmImgView32Defaults ReadImgViewSettings(const TMemIniFile& ini, const std::string& s, const TZmImgView32Defaults& d) {
   TZmImgView32Defaults v;
   v.CursorMode = ini.ReadBool(s, "CursorMode", d.CursorMode);
   v.BGColor = ini.ReadInteger(s, "BGColor", d.BGColor);
@@ -271,20 +289,32 @@ void TZmImgView32::LoadFromIni(const TMemIniFile& ini) {
   v.ReverseMove = ini.ReadBool(s, "ReverseMove", d.ReverseMove);
   // Clamped before narrowing: a double beyond the float range has no float value.
   v.Scale = float(ClampDrawScale(ini.ReadFloat(s, "Scale", d.Scale)));
-  v.StretchFilter =
-      StretchFilterFromInt(ini.ReadInteger(s, "StretchFilter", d.StretchFilter), d.StretchFilter);
-  ApplySettings(v);
+  v.StretchFilter = StretchFilterFromInt(ini.ReadInteger(s, "StretchFilter", d.StretchFilter), d.StretchFilter);
+  return v;
 }
 
-void TZmImgView32::SaveToIni(TMemIniFile& ini) const {
-  const std::string& s = IniSectionName_;
-  ini.WriteBool(s, "CursorMode", CursorMode_);
-  ini.WriteInteger(s, "BGColor", BGColor_);
-  ini.WriteBool(s, "FormFullScreen", FormFullScreen_);
-  ini.WriteBool(s, "FormTitleBarVisible", FormTitleBarVisible_);
-  ini.WriteInteger(s, "ImgPlace", ImgPlace_);
-  ini.WriteInteger(s, "ImgSizeAdjustment", ImgSizeAdjustment_);
-  ini.WriteBool(s, "ReverseMove", ReverseMove_);
-  ini.WriteFloat(s, "Scale", double(Scale()));
-  ini.WriteInteger(s, "StretchFilter", StretchFilter());
+void WriteImgViewSettings(TMemIniFile& ini, const std::string& s, const TZmImgView32Defaults& v) {
+  ini.WriteBool(s, "CursorMode", v.CursorMode);
+  ini.WriteInteger(s, "BGColor", v.BGColor);
+  ini.WriteBool(s, "FormFullScreen", v.FormFullScreen);
+  ini.WriteBool(s, "FormTitleBarVisible", v.FormTitleBarVisible);
+  ini.WriteInteger(s, "ImgPlace", v.ImgPlace);
+  ini.WriteInteger(s, "ImgSizeAdjustment", v.ImgSizeAdjustment);
+  ini.WriteBool(s, "ReverseMove", v.ReverseMove);
+  ini.WriteFloat(s, "Scale", double(v.Scale));
+  ini.WriteInteger(s, "StretchFilter", v.StretchFilter);
+}
+
+TZmImgView32Defaults SlideShowViewSettings() {
+  TZmImgView32Defaults v;
+  v.CursorMode = false;
+  v.BGColor = 0;
+  v.FormFullScreen = true;
+  v.FormTitleBarVisible = false;
+  v.ImgPlace = ipCenter;
+  v.ImgSizeAdjustment = saNone;
+  v.ReverseMove = false;
+  v.Scale = 1.0f;
+  v.StretchFilter = sfLinear;
+  return v;
 }

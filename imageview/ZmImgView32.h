@@ -51,6 +51,15 @@ class TZmImgView32Defaults {
   TStretchFilter StretchFilter = sfLinear;
 };
 
+// The nine keys of a view's INI section, read (a missing or unreadable key takes the value in
+// `defaults`; a StretchFilter outside the five filters too) and written in one order.
+TZmImgView32Defaults ReadImgViewSettings(const TMemIniFile& ini, const std::string& section,
+                                         const TZmImgView32Defaults& defaults);
+void WriteImgViewSettings(TMemIniFile& ini, const std::string& section, const TZmImgView32Defaults& values);
+// What the slideshow window sets on its view before its settings are read: no cursor, black,
+// full screen without a title bar, centred at actual size, smoothed.
+TZmImgView32Defaults SlideShowViewSettings();
+
 class TZmImgView32 : public TImgView32 {
   Q_OBJECT
 
@@ -107,6 +116,7 @@ class TZmImgView32 : public TImgView32 {
 
   // Applies all nine settings through their setters, in the order of the INI keys.
   void ApplySettings(const TZmImgView32Defaults& values);
+  TZmImgView32Defaults Settings() const;
 
   // Shows a picture file: the speeds stop, the picture is decoded through the single load path,
   // sized (ImgSizeAdjustment) and placed (ImgPlace), with one repaint. When it cannot be shown,
@@ -131,9 +141,8 @@ class TZmImgView32 : public TImgView32 {
   double HorzWheelStep() const;
   double VertWheelStep() const;
 
-  // Reads the nine keys from section IniSectionName, each missing or unreadable one taking the
-  // Defaults value, and applies them through the setters; a StretchFilter outside the five
-  // filters takes the default as well. SaveToIni writes the same keys in the same order.
+  // Reads the nine keys from section IniSectionName (missing ones take the Defaults values) and
+  // applies them through the setters. SaveToIni writes the same keys in the same order.
   void LoadFromIni(const TMemIniFile& ini);
   void SaveToIni(TMemIniFile& ini) const;
 

@@ -23,7 +23,6 @@ class TZmJpegCheckThread : public TThread {
   std::vector<std::unique_ptr<TZmJpegInfo>> Pending;  // results for Records[Stored], [Stored + 1], ...
   size_t Stored = 0;  // records whose results have been handed over
   int32_t Errors = 0;  // results so far with a code above 1
-  bool InEndEvent = false;  // its end event is running (user-interface thread only)
 
  protected:
   void Execute() override;
@@ -52,7 +51,7 @@ std::unique_ptr<TZmJpegInfo> TZmJpegCheckThread::Analyze(const TZmFileInfo& reco
 }
 
 void TZmJpegCheckThread::Execute() {
-  Synchronize([this] { Owner_.WorkerStarted(); });
+  Synchronize([this] { Owner_.Workers_.Raise(Owner_.OnStartExecute); });
   auto lastStep = std::chrono::steady_clock::now();
   try {
     for (size_t i = 0; i < Records.size() && !Terminated(); ++i) {
@@ -67,12 +66,9 @@ void TZmJpegCheckThread::Execute() {
       }
     }
   } catch (...) {
-    // Out of memory: the check ends as if stopped, keeping the results so far.
+    // Out of memory: the check ends as if stopped, keeping the results so far; the end event
+    // hands over what is still pending.
   }
-  Synchronize([this] {
-    Owner_.Deliver(*this, !Pending.empty());
-    Owner_.Running_ = false;
-  });
 }
 
 TZmThreadJpegChecker::TZmThreadJpegChecker() = default;
@@ -82,73 +78,26 @@ TZmThreadJpegChecker::~TZmThreadJpegChecker() {
   OnStartExecute = nullptr;
   OnProgress = nullptr;
   OnTerminate = nullptr;
-  RestartPending_ = false;
   Stop();
 }
 
 void TZmThreadJpegChecker::Start() {
-  if (InWorkerCall_ && Thread_) {
-    // One worker at a time, and the running one waits for the event we are in: the new check
-    // begins when it has ended.
-    Thread_->Terminate();
-    RestartPending_ = true;
-    return;
-  }
+  // One worker at a time; inside an event the running one waits for, the new check begins when
+  // the running one has ended.
+  if (Workers_.DeferStart([this] { Start(); })) return;
   Stop();
   std::vector<TZmFileInfo*> records;
   if (FileInfos) records = FileInfos->List().VisibleItems();
   Running_ = true;
   ErrorCount_ = 0;
   Progress_ = 0;
-  auto* worker = new TZmJpegCheckThread(*this, std::move(records),
-                                        Analyzer ? Analyzer : TZmJpegCheckThread::TAnalyzer(AnalyzeJpegFile),
-                                        ProgressInterval);
+  auto worker = std::make_unique<TZmJpegCheckThread>(
+      *this, std::move(records), Analyzer ? Analyzer : TZmJpegCheckThread::TAnalyzer(AnalyzeJpegFile), ProgressInterval);
   worker->Priority = FileInfos ? FileInfos->Priority() : TThreadPriority::tpHighest;
-  worker->OnTerminate = [this](TThread* t) { WorkerEnded(t); };
-  Thread_ = worker;
-  worker->Start();
+  Workers_.Start(std::move(worker), [this](TThread& t) { WorkerEnded(static_cast<TZmJpegCheckThread&>(t)); });
 }
 
-void TZmThreadJpegChecker::Stop() {
-  if (TZmJpegCheckThread* worker = Thread_) {
-    if (InWorkerCall_) {
-      // Waiting here for the worker, which waits for this very call, would never end.
-      RestartPending_ = false;
-      worker->Terminate();
-      return;
-    }
-    worker->Terminate();
-    worker->WaitFor();  // runs the remaining steps and the end event meanwhile
-  }
-  FreeEndedWorkers();
-}
-
-void TZmThreadJpegChecker::FreeEndedWorkers() {
-  for (size_t i = 0; i < Ended_.size();) {
-    TZmJpegCheckThread* worker = Ended_[i];
-    if (worker->InEndEvent) {  // it waits there for us
-      ++i;
-      continue;
-    }
-    Ended_.erase(Ended_.begin() + std::ptrdiff_t(i));
-    worker->WaitFor();  // it has only to return from its thread
-    delete worker;
-  }
-}
-
-void TZmThreadJpegChecker::RaiseInWorkerCall(const std::function<void()>& event) {
-  if (!event) return;
-  // A copy, so that a handler may replace the event it runs from.
-  const std::function<void()> handler = event;
-  struct TGuard {
-    int& Depth;
-    explicit TGuard(int& d) : Depth(d) { ++Depth; }
-    ~TGuard() { --Depth; }
-  } guard(InWorkerCall_);
-  handler();
-}
-
-void TZmThreadJpegChecker::WorkerStarted() { RaiseInWorkerCall(OnStartExecute); }
+void TZmThreadJpegChecker::Stop() { Workers_.Stop(); }
 
 void TZmThreadJpegChecker::Deliver(TZmJpegCheckThread& worker, bool raiseProgress) {
   // Stored here, on the user-interface thread, so that nothing reading a record's result meanwhile
@@ -157,23 +106,15 @@ void TZmThreadJpegChecker::Deliver(TZmJpegCheckThread& worker, bool raiseProgres
   worker.Pending.clear();
   ErrorCount_ = worker.Errors;
   Progress_ = worker.Records.empty() ? 0.0f : float(double(worker.Stored) / double(worker.Records.size()));
-  if (raiseProgress) RaiseInWorkerCall(OnProgress);
+  if (raiseProgress) Workers_.Raise(OnProgress);
 }
 
-void TZmThreadJpegChecker::WorkerEnded(TThread* ended) {
-  auto* worker = static_cast<TZmJpegCheckThread*>(ended);
-  // Until this returns the worker waits for us: nothing in here may wait for it.
-  worker->InEndEvent = true;
-  FreeEndedWorkers();
-  Ended_.push_back(worker);
-  // Forget the worker before the end event: a handler that starts the next check must not meet it.
-  if (Thread_ == worker) Thread_ = nullptr;
-  if (!Thread_) Running_ = false;  // also when the worker ended without its last step
-  const bool restart = std::exchange(RestartPending_, false);
-  if (OnTerminate) {
-    const std::function<void()> handler = OnTerminate;
-    handler();
-  }
-  if (restart) Start();
-  worker->InEndEvent = false;
+void TZmThreadJpegChecker::WorkerEnded(TZmJpegCheckThread& worker) {
+  // The last results, the idle state and the end event in one step: once Running() is false,
+  // every result is stored and every handler has run.
+  Deliver(worker, !worker.Pending.empty());
+  Running_ = Workers_.Running() != nullptr;  // a progress handler may have started the next check
+  if (!OnTerminate) return;
+  const std::function<void()> handler = OnTerminate;
+  handler();
 }

@@ -24,6 +24,7 @@
 #include <vector>
 
 #include "platform/Thread.h"
+#include "platform/WorkerSlot.h"
 
 class TZmFileInfos;
 class TZmJpegCheckThread;
@@ -66,21 +67,13 @@ class TZmThreadJpegChecker {
   std::function<void(const std::string& fileName, TZmJpegInfo& info)> Analyzer;
 
  private:
-  void WorkerStarted();
   void Deliver(TZmJpegCheckThread& worker, bool raiseProgress);
-  void WorkerEnded(TThread* ended);
-  void FreeEndedWorkers();
-  void RaiseInWorkerCall(const std::function<void()>& event);
+  void WorkerEnded(TZmJpegCheckThread& worker);
 
   int32_t ErrorCount_ = -1;
   bool Running_ = false;
   float Progress_ = 0;
-  // Workers are owned here, never self-freeing: a self-freeing worker is deleted through the
-  // synchronized-call queue some time after its end event, so nobody could tell when it is gone.
-  TZmJpegCheckThread* Thread_ = nullptr;  // the running worker, until its end event
-  std::vector<TZmJpegCheckThread*> Ended_;  // ended ones, joined at the next Start, Stop or end
-  int InWorkerCall_ = 0;         // inside an event the running worker waits for
-  bool RestartPending_ = false;  // Start was called inside one
+  TWorkerSlot Workers_;
 
   friend class TZmJpegCheckThread;
 };

@@ -11,7 +11,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools libgl-dev
   libjpeg62-turbo-dev libpng-dev libtiff-dev zlib1g-dev
   libicu-dev libgtest-dev googletest
-  shared-mime-info fonts-noto-cjk
+  shared-mime-info fonts-noto-cjk qt6-translations-l10n
 )
 for extra in "$@"; do
   case "$extra" in

@@ -15,7 +15,7 @@ namespace {
 
 // Reference renditions committed beside the tests (ImageMagick 6.9.11, `convert F PNG32:`).
 std::string ReferencePng(const std::string& name) {
-  return (std::filesystem::path(__FILE__).parent_path().parent_path() / "data/reference/bmp" / name).string();
+  return TestDataPath("reference/bmp/" + name);
 }
 
 enum TCheck {

@@ -15,7 +15,7 @@
 namespace {
 
 std::string Sample(const std::string& name) {
-  return (std::filesystem::path(__FILE__).parent_path().parent_path() / "data/jpeg" / name).string();
+  return TestDataPath("jpeg/" + name);
 }
 
 // Made by tests/data/make-decoder-samples.sh from one 61x47 picture; the digest is that of the

@@ -69,7 +69,7 @@ inline TBytes Concat(TBytes a, const TBytes& b) { return TJpegBuilder{std::move(
 
 // A file of tests/data/jpeg, made once with cjpeg (libjpeg-turbo 2.1.5) from a 48x32 plasma.
 inline TBytes TestJpeg(const std::string& name) {
-  return ReadBytes((std::filesystem::path(__FILE__).parent_path().parent_path() / "data/jpeg" / name).string());
+  return ReadBytes(TestDataPath("jpeg/" + name));
 }
 
 // Every field of a result on one line, so that tests can compare whole results.

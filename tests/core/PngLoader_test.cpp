@@ -14,7 +14,7 @@
 namespace {
 
 std::string Sample(const std::string& name) {
-  return (std::filesystem::path(__FILE__).parent_path().parent_path() / "data/png" / name).string();
+  return TestDataPath("png/" + name);
 }
 
 // Made by tests/data/make-decoder-samples.sh from one 29x23 picture. 16-bit files are

@@ -15,7 +15,7 @@
 namespace {
 
 std::string Data(const std::string& name) {
-  return (std::filesystem::path(__FILE__).parent_path().parent_path() / "data" / name).string();
+  return TestDataPath(name);
 }
 
 // An empty digest means the file must fail. The tools (run once, tests/support/refdigest.py):

@@ -29,6 +29,8 @@ std::string CorpusPath(const std::string& relative) {
   return shared + "corpus/" + relative;
 }
 
+std::string TestDataPath(const std::string& relative) { return std::string(KV_TEST_DATA_DIR "/") + relative; }
+
 std::vector<uint8_t> ReadBytes(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});

@@ -19,6 +19,9 @@ std::string CorpusPath(const std::string& relative);
     if (CorpusPath("").empty()) GTEST_SKIP() << "../shared/corpus not found; sample-file test skipped"; \
   } while (0)
 
+// Path of a file under the repository's tests/data.
+std::string TestDataPath(const std::string& relative);
+
 std::vector<uint8_t> ReadBytes(const std::string& path);
 void WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes);
 void WriteText(const std::string& path, const std::string& text);

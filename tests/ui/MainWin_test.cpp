@@ -1,15 +1,23 @@
 // The main window on the offscreen platform, with real folder trees in temporary folders.
+#include <QAbstractButton>
 #include <QAction>
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QComboBox>
+#include <QFileSystemModel>
+#include <QMessageBox>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QFocusEvent>
+#include <QTimer>
 #include <QTreeView>
+
+#include <sys/stat.h>
 
 #include <filesystem>
 #include <fstream>
+#include <optional>
 
 #include "app/MainWin.h"
 #include "app/RecentFolders.h"
@@ -46,8 +54,8 @@ class MainWinTest : public QObject {
   TZmListView& List() { return *Form_->FileListView(); }
 
   void WaitListed() {
+    // The end of a listing is one step: once the list is idle every end handler has run.
     QTRY_VERIFY_WITH_TIMEOUT(!Form().FileInfos().List().Busy(), 20000);
-    QCoreApplication::processEvents();
   }
   void Go(const std::string& path) {
     Form().MoveFolder(path);
@@ -121,6 +129,43 @@ class MainWinTest : public QObject {
     QCOMPARE(Form().NowIndex, row);
   }
 
+  void aFileOfTheFolderShownIsFocusedToo() {
+    Go(Dir());
+    List().SetSelected(RowOf("a.jpg"), true);
+    const int entries = Form().History().Count();
+    Go(Dir() + "b.png");  // as a second start hands it over
+    QCOMPARE(Form().History().Count(), entries);
+    QCOMPARE(List().FocusedRow(), RowOf("b.png"));
+    QCOMPARE(List().SelectedCount(), 1);
+    QVERIFY(List().IsSelected(RowOf("b.png")));
+  }
+
+  void theTreeShowsFoldersAndKeepsItsPlaceOverARefresh() {
+    fs::create_directories(Dir() + "t/keep/deep");
+    fs::create_directories(Dir() + "t/gone");
+    QCOMPARE(mkfifo((Dir() + "t/pipe").c_str(), 0600), 0);
+    QTreeView& tree = *Form().FolderTree();
+    const auto model = [&] { return static_cast<QFileSystemModel*>(tree.model()); };
+    const auto index = [&](const std::string& name) { return model()->index(QString::fromStdString(Dir() + name)); };
+    tree.expand(index("t"));
+    tree.expand(index("t/keep"));
+    model()->fetchMore(index("t"));  // a hidden view does not fetch by itself
+    QTRY_COMPARE(model()->rowCount(index("t")), 2);  // keep and gone; no FIFO
+    Go(Dir() + "t/gone/");
+    const int rows = List().ItemsCount(), entries = Form().History().Count();
+    // Another program removes the folder shown; then the tree is refreshed.
+    fs::remove(Dir() + "t/gone");
+    Form().Action("RefreshFoldersAct")->trigger();
+    QCOMPARE(model()->filePath(tree.currentIndex()), QString::fromStdString(Dir() + "t"));
+    QFocusEvent focus(QEvent::FocusIn, Qt::TabFocusReason);
+    QCoreApplication::sendEvent(tree.viewport(), &focus);
+    QCOMPARE(Form().History().Count(), entries);  // no navigation: the list stays as it was
+    QCOMPARE(Form().History().NowItem()->Folder, Dir() + "t/gone/");
+    QCOMPARE(List().ItemsCount(), rows);
+    QVERIFY(tree.isExpanded(index("t")));
+    QVERIFY(tree.isExpanded(index("t/keep")));
+  }
+
   void backAndForwardRestoreTheSelection() {
     Go(Dir());
     const int b = RowOf("b.png");
@@ -140,6 +185,20 @@ class MainWinTest : public QObject {
     QCOMPARE(Form().History().NowItem()->Folder, Dir() + "sub/");
     Form().ActionList1Update();
     QVERIFY(!Form().Action("ForwardAct")->isEnabled());
+  }
+
+  void backWhileAListingRunsRestoresTheFolderReturnedTo() {
+    Go(Dir());
+    List().SetSelected(RowOf("b.png"), true);
+    List().SetFocusedRow(RowOf("b.png"));
+    Form().MoveFolder(Dir() + "sub/");  // its end needs this thread, so it is still running
+    QVERIFY(Form().FileInfos().List().Busy());
+    Form().ActionList1Update();
+    QVERIFY(TFormKirvane::ExecuteAction(Form().Action("BackAct")));
+    WaitListed();
+    QCOMPARE(Form().History().NowItem()->Folder, Dir());
+    QCOMPARE(List().FocusedRow(), RowOf("b.png"));
+    QCOMPARE(List().SelectedCount(), 1);
   }
 
   void sortingKeepsFocusAndSelection() {
@@ -219,7 +278,9 @@ class MainWinTest : public QObject {
     QCOMPARE(ini.ReadInteger("SlideShow", "ViewInterval", 0), 3000);
     QCOMPARE(ini.ReadString("Option", "CommonSendPath", ""), std::string("/"));
     QVERIFY(ini.ValueExists("DesignColumn", "LastAccessTime_Width"));
-    QVERIFY(ini.ValueExists("SlideShow", "StretchFilter"));
+    // The slideshow view's keys with that window's own values: smoothed, no title bar.
+    QCOMPARE(ini.ReadInteger("SlideShow", "StretchFilter", -1), 1);
+    QCOMPARE(ini.ReadInteger("SlideShow", "FormTitleBarVisible", -1), 0);
   }
 
   void settingsComeBackAtTheNextStart() {
@@ -260,28 +321,36 @@ class MainWinTest : public QObject {
     QVERIFY(!Form().Action("SearchFindAct")->isEnabled());
     QVERIFY(Form().Action("OpenFolderAct")->isEnabled());
     QCOMPARE(Status(1), QStringLiteral("0 個のオブジェクト"));
+    // A command this desktop cannot carry out is not offered.
+    QVERIFY(!Form().Action("ZmOpenDeskAction1")->isVisible());
+  }
+
+  void qtsOwnTextsAreJapanese() {
+    QVERIFY(InstallQtJapaneseTexts());
+    const QString yes = QCoreApplication::translate("QPlatformTheme", "&Yes");
+    QVERIFY2(yes != QStringLiteral("&Yes"), qPrintable(yes));
   }
 
   void previewFollowsTheFocus() {
-    // A 40 x 20 grey image and one that cannot be decoded.
-    Touch(Dir() + "pv/p1.pgm", "P5 40 20 255\n" + std::string(800, '\x80'));
+    // A 40 x 20 grey image (its name holds " <", as the hint does) and one that cannot be decoded.
+    Touch(Dir() + "pv/a <1>.pgm", "P5 40 20 255\n" + std::string(800, '\x80'));
     Touch(Dir() + "pv/p2.pgm", "P5 40 20 255\n");
     Go(Dir() + "pv/");
     TImgView32& view = *Form().Preview();
     Form().Action("IVNoneAct")->trigger();
     List().setFocus();
-    List().SetFocusedRow(Form().IndexOfFile(Dir() + "pv/p1.pgm"));
+    List().SetFocusedRow(Form().IndexOfFile(Dir() + "pv/a <1>.pgm"));
     TypeKey(Qt::Key_Down);  // with no preview nothing loads
     QVERIFY(view.Bitmap().Empty());
     Form().Action("IVScaleNormalAct")->trigger();
-    List().SetFocusedRow(Form().IndexOfFile(Dir() + "pv/p1.pgm"));
+    List().SetFocusedRow(Form().IndexOfFile(Dir() + "pv/a <1>.pgm"));
     TypeKey(Qt::Key_Up);
     QCOMPARE(view.Bitmap().Width(), 40);
     QCOMPARE(view.Scale(), 1.0f);
-    QCOMPARE(view.Hint(), QString::fromStdString("|" + Dir() + "pv/p1.pgm <40x20>"));
+    QCOMPARE(view.Hint(), QString::fromStdString("|" + Dir() + "pv/a <1>.pgm <40x20>"));
     Form().ActionList1Update();
     QVERIFY(TFormKirvane::ExecuteAction(Form().Action("ImgNameCopyAct")));
-    QCOMPARE(QGuiApplication::clipboard()->text(), QString::fromStdString(Dir() + "pv/p1.pgm"));
+    QCOMPARE(QGuiApplication::clipboard()->text(), QString::fromStdString(Dir() + "pv/a <1>.pgm"));
     TypeKey(Qt::Key_Left);  // Left and Right do not reload
     QCOMPARE(view.Bitmap().Width(), 40);
     List().SetFocusedRow(Form().IndexOfFile(Dir() + "pv/p2.pgm"));
@@ -335,6 +404,58 @@ class MainWinTest : public QObject {
     QVERIFY(fs::exists(config + "kirvane.ini"));
     TMemIniFile ini(config + "kirvane.ini");
     QVERIFY(ini.SectionExists("GraphicTypes"));
+  }
+
+  void treeDeleteTrashesTheFolderOrSaysWhy_data() {
+    QTest::addColumn<bool>("trashUsable");
+    QTest::newRow("home trash missing") << true;  // Qt 6.4's own trash put it into the current folder
+    QTest::newRow("no usable trash") << false;
+  }
+  void treeDeleteTrashesTheFolderOrSaysWhy() {
+    QFETCH(bool, trashUsable);
+    Go(Dir() + "sub/");
+    QCOMPARE(Form().FolderTree()->currentIndex().data(QFileSystemModel::FilePathRole).toString(),
+             QString::fromStdString(Dir() + "sub"));
+    QTemporaryDir place;  // holds the user's data folder and the current folder
+    const std::string data = place.path().toStdString() + "/data", cwd = place.path().toStdString() + "/cwd";
+    if (!trashUsable) Touch(data);  // a file where the data folder would be created
+    fs::create_directory(cwd);
+    const std::optional<QByteArray> savedData =
+        qEnvironmentVariableIsSet("XDG_DATA_HOME") ? std::optional(qgetenv("XDG_DATA_HOME")) : std::nullopt;
+    const QString savedCwd = QDir::currentPath();
+    qputenv("XDG_DATA_HOME", QByteArray::fromStdString(data + "/share"));
+    QDir::setCurrent(QString::fromStdString(cwd));
+
+    // Answer every message box the Delete key brings: Yes to the question, OK to a warning.
+    std::vector<std::pair<QString, QMessageBox::Icon>> boxes;
+    QTimer answer;
+    connect(&answer, &QTimer::timeout, [&] {
+      auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+      if (!box || !box->isVisible()) return;
+      boxes.emplace_back(box->windowTitle() + ": " + box->text(), box->icon());
+      (box->button(QMessageBox::Yes) ? box->button(QMessageBox::Yes) : box->button(QMessageBox::Ok))->click();
+    });
+    answer.start(10);
+    QTest::keyClick(Form().FolderTree(), Qt::Key_Delete);
+    answer.stop();
+    WaitListed();
+    if (savedData) qputenv("XDG_DATA_HOME", *savedData);
+    else qunsetenv("XDG_DATA_HOME");
+    QDir::setCurrent(savedCwd);
+
+    QVERIFY(fs::is_empty(cwd));
+    const std::string shown = trashUsable ? Dir() : Dir() + "sub/";
+    QCOMPARE(fs::exists(Dir() + "sub/d.jpg"), !trashUsable);
+    QCOMPARE(fs::exists(data + "/share/Trash/files/sub/d.jpg"), trashUsable);
+    QCOMPARE(Form().History().NowItem()->Folder, shown);
+    QCOMPARE(Form().AddressCombo()->currentText(), QString::fromStdString(shown));
+    QCOMPARE(Form().FolderTree()->currentIndex().data(QFileSystemModel::FilePathRole).toString(),
+             QString::fromStdString(ExcludeTrailingPathDelimiter(shown)));
+    QCOMPARE(boxes.size(), trashUsable ? size_t(1) : size_t(2));
+    if (!trashUsable) {
+      QVERIFY2(boxes[1].first.startsWith(QStringLiteral("注意: ごみ箱に移動できません: ")), qPrintable(boxes[1].first));
+      QCOMPARE(boxes[1].second, QMessageBox::Warning);
+    }
   }
 };
 
