@@ -5,11 +5,13 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDate>
+#include <QFile>
 #include <QFileSystemModel>
 #include <QLabel>
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QMenu>
+#include <QMessageBox>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QStatusTipEvent>
@@ -119,7 +121,7 @@ void TFormKirvane::FormCreate() {
   setWindowTitle(AppTitle);
   resize(760, 520);
 
-  RecentFolders_ = LoadRecentFolders(RecentFoldersFilePath());
+  RecentFolders_ = LoadRecentFolders(RecentFoldersFilePath(), &RecentFileStatus_);
   FillRecentCombo();
   CBRecent->setCurrentIndex(-1);
   CBRecent->setEditText({});
@@ -155,8 +157,31 @@ void TFormKirvane::FirstActivate() {
   RunMenu->addAction(ShowAutoAct);
   DoNowAct->setText(QStringLiteral("すぐにスライドショー開始(&D)"));
   TZmRecentMenus::SetHint(*DoNowAct, QStringLiteral("すぐにスライドショー開始|すぐにスライドショー開始を切り替えます。"));
+  KeepUnreadableSettingsFiles();
   AppOptions_->Load(*AppIniFile, *this);
   OnHandOver(StartPath_.empty() ? TreePath() : StartPath_);
+}
+
+// A settings file that exists but could not be read is the user's: it is renamed to "<name>.bad"
+// before anything could write over it, and the user is told once. One that cannot be renamed
+// is left as it is and not written in this session.
+void TFormKirvane::KeepUnreadableSettingsFiles() {
+  QStringList lines;
+  for (TSettingsFileStatus* file : {&AppIniFile->FileStatus(), &RecentFileStatus_}) {
+    if (file->State != TSettingsFileStatus::Unreadable) continue;
+    const QString name = QFile::decodeName(QByteArray::fromStdString(file->Path));
+    if (SetAsideSettingsFile(*file))
+      lines << QStringLiteral("%1 → %2").arg(name, QFile::decodeName(QByteArray::fromStdString(file->AsidePath)));
+    else
+      lines << QStringLiteral("%1 (このファイルは変更しません)").arg(name);
+  }
+  if (lines.isEmpty()) return;
+  auto* box = new QMessageBox(QMessageBox::Warning, QStringLiteral("注意"),
+                              QStringLiteral("次のファイルを読み込めませんでした。元のファイルを残し、"
+                                             "既定の設定で始めます。\n\n") + lines.join('\n'),
+                              QMessageBox::Ok, this);
+  box->setAttribute(Qt::WA_DeleteOnClose);
+  box->open();  // the window keeps working while the box is shown
 }
 
 void TFormKirvane::FormActivate() {
@@ -208,7 +233,7 @@ void TFormKirvane::FormClose() {
   } catch (...) {
   }
   try {
-    SaveRecentFolders(RecentFoldersFilePath(), RecentFolders_);
+    if (RecentFileStatus_.MayWrite()) SaveRecentFolders(RecentFoldersFilePath(), RecentFolders_);
   } catch (...) {
   }
   try {

@@ -101,6 +101,7 @@ class TFormKirvane : public QMainWindow, public IKirvaneOptionsHost {
   void FormClose();
   void OnHandOver(const std::string& path);
   void InstallLocaleFormats();
+  void KeepUnreadableSettingsFiles();
 
   // MainWinActions.cpp
   void CreateActions();
@@ -142,6 +143,9 @@ class TFormKirvane : public QMainWindow, public IKirvaneOptionsHost {
   void SelectFolderActExecute();
   void CBRecentSelect();
   void CBRecentKeyUp(int key, Qt::KeyboardModifiers modifiers);
+  // The combo's text and the path it stands for (the bytes of a name that is not UTF-8).
+  void SetAddressText(const std::string& path);
+  std::string AddressPath() const;
   bool PrepareRun();
   void FillRecentCombo();
   void OnFolderSearched(const TZmFolderSearched& progress);
@@ -206,6 +210,7 @@ class TFormKirvane : public QMainWindow, public IKirvaneOptionsHost {
   std::string StartPath_;
   std::unique_ptr<TMemIniFile> AppIniFile;
   TRecentFolders RecentFolders_;
+  TSettingsFileStatus RecentFileStatus_;
   std::unique_ptr<TKirvaneOptions> AppOptions_;
   bool FirstActivated_ = false;
   bool Closing_ = false;
@@ -232,6 +237,7 @@ class TFormKirvane : public QMainWindow, public IKirvaneOptionsHost {
   QToolButton* TBtnRun = nullptr;
   QToolButton* TBtnGo = nullptr;
   QComboBox* CBRecent = nullptr;
+  std::string AddressPath_;
   QSplitter* Splitter1 = nullptr;
   QSplitter* Splitter2 = nullptr;
   QTreeView* STV = nullptr;

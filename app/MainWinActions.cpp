@@ -233,6 +233,8 @@ void TFormKirvane::CreateToolBars() {
   CBRecent->setEditable(true);
   CBRecent->setMaxVisibleItems(14);
   CBRecent->setInsertPolicy(QComboBox::NoInsert);
+  // No completion: it would replace what is typed by a recent folder that differs in case.
+  CBRecent->setCompleter(nullptr);
   CBRecent->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
   CBRecent->setMinimumContentsLength(20);
   // The combo takes the width of its tool bar, less the Go button.

@@ -22,17 +22,20 @@
 #include "catalogue/ZmUtils.h"
 #include "columns/ZmListView.h"
 #include "platform/AppPaths.h"
+#include "platform/Paths.h"
 #include "platform/Trash.h"
 
 namespace {
 QString ToQ(const std::string& s) { return QString::fromUtf8(s.data(), qsizetype(s.size())); }
-std::string FromQ(const QString& s) { return s.toUtf8().toStdString(); }
+// A path typed or chosen by the user, as the absolute, clean bytes it names.
+std::string PathFromText(const QString& s) { return AbsolutePath(QFile::encodeName(s).toStdString()); }
 
 // Keys of the folder tree and the address combo, acted on at release.
 bool IsStopKey(int key) { return key == Qt::Key_Escape || key == Qt::Key_Stop; }
 bool IsRefreshKey(int key) { return key == Qt::Key_F5 || key == Qt::Key_Refresh; }
 
 const QString InvalidFolderText = QStringLiteral("無効なフォルダです。");
+constexpr size_t MaxComboItems = 1000;
 }  // namespace
 
 // ---- Listing ----
@@ -64,7 +67,7 @@ void TFormKirvane::ShowInvalidFolder(const std::string& path) {
     now->SelectedFiles.clear();
     now->FocusedFile.clear();
   }
-  CBRecent->setEditText(ToQ(path));
+  SetAddressText(path);
   SBPanels[0]->setText(InvalidFolderText);
 }
 
@@ -84,7 +87,7 @@ void TFormKirvane::MoveFolder(const std::string& path) {
     return;
   }
   folder = IncludeTrailingPathDelimiter(folder);
-  CBRecent->setEditText(ToQ(folder));
+  SetAddressText(folder);
   if (FolderBarVisibleAct->isChecked()) SyncFolderTree(folder);
   if (TZmRecentItem* now = ZmRecentControl1.NowItem()) {
     leaving->Folder = now->Folder;
@@ -119,7 +122,7 @@ void TFormKirvane::ListAgain(const std::string& path, const TZmRecentItem* leavi
     return;
   }
   const std::string folder = IncludeTrailingPathDelimiter(path);
-  CBRecent->setEditText(ToQ(folder));
+  SetAddressText(folder);
   if (FolderBarVisibleAct->isChecked()) SyncFolderTree(folder);
   // The entry must remember the selection before the scan can end.
   TZmRecentItem* now = ZmRecentControl1.NowItem();
@@ -367,7 +370,7 @@ void TFormKirvane::UpFolderActExecute() {
   MoveFolder(folder);
 }
 
-void TFormKirvane::GoActExecute() { MoveFolder(FromQ(CBRecent->currentText())); }
+void TFormKirvane::GoActExecute() { MoveFolder(AddressPath()); }
 
 void TFormKirvane::MoveThisFolderActExecute() {
   const int row = LVFiles->FocusedRow();
@@ -382,13 +385,29 @@ void TFormKirvane::SelectFolderActExecute() {
   if (!DirectoryExists(initial)) initial.clear();
   const QString chosen = QFileDialog::getExistingDirectory(this, QStringLiteral("フォルダを選択"), ToQ(initial),
                                                            QFileDialog::ShowDirsOnly);
-  if (!chosen.isEmpty()) MoveFolder(FromQ(chosen));
+  if (!chosen.isEmpty()) MoveFolder(PathFromText(chosen));
 }
 
 // ---- Address combo and recent folders ----
 
 void TFormKirvane::CBRecentSelect() {
-  if (!CBRecent->view()->isVisible()) MoveFolder(FromQ(CBRecent->currentText()));
+  if (!CBRecent->view()->isVisible()) MoveFolder(AddressPath());
+}
+
+void TFormKirvane::SetAddressText(const std::string& path) {
+  CBRecent->setEditText(ToQ(path));
+  AddressPath_ = path;
+}
+
+std::string TFormKirvane::AddressPath() const {
+  // A name that is not UTF-8 has no exact text: while the combo shows the text of a path the
+  // window put there, or of a recent folder, that path's bytes are meant.
+  const QString text = CBRecent->currentText();
+  if (text == ToQ(AddressPath_)) return AddressPath_;
+  const int item = CBRecent->currentIndex();
+  if (item >= 0 && text == CBRecent->itemText(item))
+    return AbsolutePath(CBRecent->itemData(item).toByteArray().toStdString());
+  return PathFromText(text);
 }
 
 void TFormKirvane::CBRecentKeyUp(int key, Qt::KeyboardModifiers modifiers) {
@@ -404,7 +423,10 @@ void TFormKirvane::FillRecentCombo() {
   const QString text = CBRecent->currentText();
   CBRecent->blockSignals(true);
   CBRecent->clear();
-  for (const std::string& f : RecentFolders_) CBRecent->addItem(ToQ(f));
+  // A huge list would make the drop-down slow to fill and to use: it offers the most recent ones.
+  const size_t shown = std::min(RecentFolders_.size(), MaxComboItems);
+  for (size_t i = 0; i < shown; ++i)
+    CBRecent->addItem(ToQ(RecentFolders_[i]), QByteArray::fromStdString(RecentFolders_[i]));
   CBRecent->setEditText(text);
   CBRecent->blockSignals(false);
 }
@@ -413,12 +435,12 @@ bool TFormKirvane::PrepareRun() {
   if (ZmFileInfos1.List().Busy() || LVFiles->ItemsCount() == 0) return false;
   if (const TZmRecentItem* now = ZmRecentControl1.NowItem()) {
     const std::string folder = IncludeTrailingPathDelimiter(now->Folder);
-    if (FromQ(CBRecent->currentText()) != folder) CBRecent->setEditText(ToQ(folder));
+    if (AddressPath() != folder) SetAddressText(folder);
   }
-  const std::string text = FromQ(CBRecent->currentText());
-  RecordRecentFolder(RecentFolders_, text);
+  RecordRecentFolder(RecentFolders_, AddressPath());
+  // A folder.txt that could not be read at start is left as it is (the user was told).
   std::string error;
-  if (!SaveRecentFolders(RecentFoldersFilePath(), RecentFolders_, &error)) {
+  if (RecentFileStatus_.MayWrite() && !SaveRecentFolders(RecentFoldersFilePath(), RecentFolders_, &error)) {
     QMessageBox::critical(this, QStringLiteral("Kirvane"),
                           QStringLiteral("ファイル %1 を作成できません。").arg(ToQ(RecentFoldersFilePath())));
     return false;

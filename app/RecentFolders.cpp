@@ -5,8 +5,40 @@
 #include "platform/FileSystem.h"
 
 namespace {
-// The list is a few hundred lines at most; a larger file is not ours.
-constexpr uint64_t MaxRecentFileSize = 16ull << 20;
+// Real lists hold hundreds of folders. The limits only keep a file that is no list (a million
+// empty lines would take far more memory than their bytes) from being read; such a file is then
+// not written over either.
+constexpr uint64_t MaxRecentFileSize = 64ull << 20;
+constexpr size_t MaxRecentEntries = 1000000;
+
+constexpr char Escape = '\xFF';
+
+std::string DecodeLine(std::string_view line) {
+  std::string path;
+  path.reserve(line.size());
+  for (size_t i = 0; i < line.size(); ++i) {
+    char c = line[i];
+    if (c == Escape && i + 1 < line.size()) {
+      const char next = line[i + 1];
+      if (next == Escape || next == 'r' || next == 'n') {
+        c = next == 'r' ? '\r' : next == 'n' ? '\n' : Escape;
+        ++i;
+      }
+    }
+    path += c;
+  }
+  return path;
+}
+
+void AppendEncoded(std::string& out, std::string_view path) {
+  for (char c : path) {
+    if (c == '\r' || c == '\n' || c == Escape) {
+      out += Escape;
+      c = c == '\r' ? 'r' : c == '\n' ? 'n' : Escape;
+    }
+    out += c;
+  }
+}
 }  // namespace
 
 TRecentFolders ParseRecentFolders(std::string_view text) {
@@ -16,7 +48,7 @@ TRecentFolders ParseRecentFolders(std::string_view text) {
   while (pos < text.size()) {
     size_t end = text.find_first_of("\r\n", pos);
     if (end == std::string_view::npos) end = text.size();
-    folders.emplace_back(text.substr(pos, end - pos));
+    folders.push_back(DecodeLine(text.substr(pos, end - pos)));
     pos = end;
     if (pos < text.size() && text[pos] == '\r') ++pos;
     if (pos < text.size() && text[pos] == '\n') ++pos;
@@ -24,17 +56,23 @@ TRecentFolders ParseRecentFolders(std::string_view text) {
   return folders;
 }
 
-TRecentFolders LoadRecentFolders(const std::string& fileName) {
+TRecentFolders LoadRecentFolders(const std::string& fileName, TSettingsFileStatus* status) {
   std::vector<uint8_t> bytes;
-  std::string error;
-  if (!ReadFileBytes(fileName, MaxRecentFileSize, bytes, error)) return {};
-  return ParseRecentFolders(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+  TSettingsFileStatus file = ReadSettingsFile(fileName, MaxRecentFileSize, bytes);
+  const std::string_view text(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+  // A line end is one or two bytes.
+  if (size_t(std::count_if(text.begin(), text.end(), [](char c) { return c == '\r' || c == '\n'; })) >
+      2 * MaxRecentEntries)
+    file.State = TSettingsFileStatus::Unreadable;
+  if (status) *status = file;
+  if (file.State != TSettingsFileStatus::Read) return {};
+  return ParseRecentFolders(text);
 }
 
 std::string RecentFoldersText(const TRecentFolders& folders) {
   std::string text;
   for (const std::string& f : folders) {
-    text += f;
+    AppendEncoded(text, f);
     text += "\r\n";
   }
   return text;

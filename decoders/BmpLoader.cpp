@@ -11,7 +11,8 @@
 //   images, and honouring them would show nothing at all.
 // - RLE pixels the stream never sets are transparent. Top-down RLE, which the format forbids,
 //   is decoded anyway: its meaning is unambiguous.
-// - Uncompressed pixel data that ends early gives the rows present, marked partial.
+// - Pixel data that ends early gives what it holds, marked partial; RLE data that ends before
+//   drawing a single pixel is refused like uncompressed data without a single row.
 #include <algorithm>
 #include <string>
 #include <string_view>
@@ -77,20 +78,18 @@ TDecodeResult DecodeBmp(std::span<const uint8_t> data) {
   // A colour table that claims to run past the pixels is cut there.
   const std::vector<TColor32> palette = ReadDibPalette(data, size_t(paletteOffset), size_t(pixels), header);
 
-  if (!TBitmap32::IsAcceptableSize(header.Width, header.Height))
-    return Fail(TDecodeErrorKind::deTooLarge, std::to_string(header.Width) + "x" + std::to_string(header.Height) +
-                                                  " is over the pixel limit");
-  const bool rle = header.Compression == dcRle8 || header.Compression == dcRle4;
-  if (!rle && pixels + (uint64_t(header.Width) * header.BitCount + 7) / 8 > data.size())
-    return Fail(TDecodeErrorKind::deTruncated, "no pixel data");
-
   TBitmap32 bitmap;
-  if (!AllocateBitmap(bitmap, header.Width, header.Height, error)) return error;
+  if (!AllocateBitmapForData(bitmap, header.Width, header.Height, data.size() - pixels,
+                             header.MinimumPixelBytes(), error))
+    return error;
 
-  if (rle) {
+  if (header.Rle()) {
     bitmap.Clear(0);
-    DecodeDibRle(data.subspan(size_t(pixels)), header, palette, bitmap);
-    return bitmap;
+    const TRleOutcome rle = DecodeDibRle(data.subspan(size_t(pixels)), header, palette, bitmap);
+    if (rle.Cut && !rle.Drawn) return Fail(TDecodeErrorKind::deTruncated, "no pixel data");
+    TDecodeResult result(std::move(bitmap));
+    result.SetPartial(rle.Cut);
+    return result;
   }
   TDibRows rows;
   if (!DecodeDibRows(data, size_t(pixels), header, palette, bitmap, rows, error)) return error;

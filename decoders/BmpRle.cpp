@@ -15,21 +15,25 @@ class TRowWriter {
         TopDown_(header.TopDown) {}
 
   bool InImage() const { return Row_ < Height_; }
+  bool Drawn() const { return Drawn_; }
   void Put(unsigned index) {
-    if (X_ < Width_) Line()[X_] = Palette_[index];
+    if (X_ < Width_) {
+      Line()[X_] = Palette_[index];
+      Drawn_ = true;
+    }
     ++X_;
   }
   void Fill(unsigned index, unsigned count) {
     const int64_t end = std::min<int64_t>(X_ + count, Width_);
-    if (X_ < end) std::fill(Line() + X_, Line() + end, Palette_[index]);
+    if (X_ < end) {
+      std::fill(Line() + X_, Line() + end, Palette_[index]);
+      Drawn_ = true;
+    }
     X_ += count;
   }
-  // Returns whether pixels were left undefined on the row being left.
-  bool NextLine() {
-    const bool skipped = X_ < Width_;
+  void NextLine() {
     ++Row_;
     X_ = 0;
-    return skipped;
   }
   void Move(unsigned dx, unsigned dy) {
     X_ += dx;
@@ -45,6 +49,7 @@ class TRowWriter {
   int64_t Width_, Height_;
   bool TopDown_;
   int64_t X_ = 0, Row_ = 0;  // Row_ counts stored rows: the bottom row first unless top-down
+  bool Drawn_ = false;
 };
 
 }  // namespace
@@ -70,11 +75,10 @@ TRleOutcome DecodeDibRle(std::span<const uint8_t> rle, const TDibHeader& header,
     }
     switch (value) {
       case 0:  // end of line
-        outcome.Skipped |= out.NextLine();
+        out.NextLine();
         break;
       case 1:  // end of bitmap
-        outcome.EndOfBitmap = true;
-        outcome.Skipped |= out.Incomplete();
+        outcome.Drawn = out.Drawn();
         return outcome;
       case 2:  // delta: right dx, then dy rows further in storage order ("up" for bottom-up)
         if (i + 2 > n) {
@@ -82,7 +86,6 @@ TRleOutcome DecodeDibRle(std::span<const uint8_t> rle, const TDibHeader& header,
           break;
         }
         out.Move(rle[i], rle[i + 1]);
-        outcome.Skipped = true;
         i += 2;
         break;
       default: {
@@ -100,6 +103,7 @@ TRleOutcome DecodeDibRle(std::span<const uint8_t> rle, const TDibHeader& header,
       }
     }
   }
-  outcome.Skipped |= out.Incomplete();
+  outcome.Drawn = out.Drawn();
+  outcome.Cut = out.Incomplete();
   return outcome;
 }

@@ -12,8 +12,8 @@
 #include "decoders/DibLoader.h"
 
 struct TRleOutcome {
-  bool EndOfBitmap = false;  // the stream ended with its end-of-bitmap code
-  bool Skipped = false;      // a delta, an early end of line or the end left pixels undefined
+  bool Drawn = false;  // some pixel of the picture was set
+  bool Cut = false;    // the data ended, without an end-of-bitmap code, before the last pixel
 };
 
 // Decodes `rle` (the bytes after the colour table) as header.Compression says into `bitmap`,

@@ -22,22 +22,12 @@ bool AllocateBitmap(TBitmap32& bitmap, int64_t width, int64_t height, TDecodeErr
   return true;
 }
 
-namespace {
-
-// Pictures up to this size (4 MiB of bitmap) are allocated whatever their data: it costs
-// little, and keeps sparse files (RLE bitmaps that skip most pixels) readable.
-constexpr uint64_t SmallPicturePixels = uint64_t(1) << 20;
-
-}  // namespace
-
 bool AllocateBitmapForData(TBitmap32& bitmap, int64_t width, int64_t height, uint64_t available,
                            uint64_t minimum, TDecodeError& error) {
-  // A size that is wrong in itself is left to AllocateBitmap to report.
-  const bool large = width > 0 && height > 0 && TBitmap32::IsAcceptableSize(width, height) &&
-                     uint64_t(width) * uint64_t(height) > SmallPicturePixels;
-  if (large && available < minimum / 16) {
-    error = {TDecodeErrorKind::deTruncated, std::to_string(available) +
-                                                " bytes of pixel data for a picture of " +
+  const bool sizeOk = width > 0 && height > 0 && width <= INT32_MAX && height <= INT32_MAX &&
+                      TBitmap32::IsAcceptableSize(width, height);
+  if (sizeOk && !PlausibleDataSize(available, minimum)) {
+    error = {TDecodeErrorKind::deTruncated, std::to_string(available) + " bytes of pixel data for a picture of " +
                                                 std::to_string(width) + "x" + std::to_string(height)};
     return false;
   }

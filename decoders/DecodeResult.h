@@ -56,11 +56,14 @@ using TDecodeFn = TDecodeResult (*)(std::span<const uint8_t> data);
 // failed allocation into the matching error. Returns false and fills `error` on failure.
 bool AllocateBitmap(TBitmap32& bitmap, int64_t width, int64_t height, TDecodeError& error);
 
-// AllocateBitmap for a picture whose pixel data is `available` bytes where the smallest
-// possible encoding of the whole picture (every run as long as the format allows) takes
-// `minimum` bytes. A cut file still shows what it holds, but a picture of more than a
-// megapixel whose data is less than a sixteenth of that minimum fails with deTruncated before
-// anything is allocated, so that a few bytes cannot make a decoder build a huge empty bitmap.
-// A size that is wrong in itself is reported as such, whatever the data.
+// Whether `available` bytes of pixel data can hold a real part of a picture whose smallest
+// possible encoding (every run as long as the format allows) takes `minimum` bytes. A cut
+// file still shows what it holds, but one with less than a sixteenth of that smallest
+// encoding is refused, so that a few bytes cannot make a decoder build a huge empty bitmap.
+constexpr bool PlausibleDataSize(uint64_t available, uint64_t minimum) { return available >= minimum / 16; }
+
+// AllocateBitmap for a picture whose pixel data is `available` bytes and needs at least
+// `minimum`: a picture the data cannot plausibly hold fails with deTruncated before anything
+// is allocated. A size that is wrong in itself is reported as such, whatever the data.
 bool AllocateBitmapForData(TBitmap32& bitmap, int64_t width, int64_t height, uint64_t available,
                            uint64_t minimum, TDecodeError& error);

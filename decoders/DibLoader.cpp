@@ -10,6 +10,7 @@
 #include <string>
 
 #include "decoders/ByteReader.h"
+#include "decoders/RunLength.h"
 
 namespace {
 
@@ -61,52 +62,42 @@ uint64_t TDibHeader::PaletteBytes() const {
   return entries * PaletteEntrySize;
 }
 
-bool ReadDibHeader(std::span<const uint8_t> data, size_t offset, TDibHeader& header, TDecodeError& error) {
-  header = TDibHeader{};
-  TByteReader reader(data, offset);
-  const uint32_t size = reader.U32LE();
-  if (reader.Failed()) {
-    error = Error(TDecodeErrorKind::deTruncated, "no info header");
-    return false;
-  }
-  const bool core = size == 12;
-  const bool os2v2 = IsOs2v2HeaderSize(size);
-  if (!core && !os2v2 && !IsWindowsHeaderSize(size)) {
-    error = Error(TDecodeErrorKind::deUnsupported, "unknown info header size " + std::to_string(size));
-    return false;
-  }
-  // The whole header is copied into a zeroed buffer so that cut OS/2 2.x headers read as zero.
-  reader.Seek(offset);
-  std::array<uint8_t, 124> bytes{};
-  if (!reader.Read(bytes.data(), size)) {
-    error = Error(TDecodeErrorKind::deTruncated, "info header cut short");
-    return false;
-  }
+uint64_t TDibHeader::MinimumPixelBytes() const {
+  if (Rle()) return uint64_t(Height) * MinimumRunBytes(uint64_t(Width), 1, 255, 1);
+  return Stride() * uint64_t(Height - 1) + RowBytes();
+}
+
+namespace {
+
+// The fields of a whole info header of `size` bytes, zero-padded to the largest size.
+void ReadFields(std::span<const uint8_t, 124> bytes, uint32_t size, TDibHeader& header, uint16_t& planes) {
   TByteReader h(bytes, 4);
   header.HeaderSize = size;
-  header.IsOs2 = core || os2v2;
-  uint16_t planes = 0;
-  if (core) {
+  header.IsOs2 = size == 12 || IsOs2v2HeaderSize(size);
+  if (size == 12) {
     // BITMAPCOREHEADER: unsigned 16-bit sizes, always bottom-up, 3-byte palette entries.
     header.Width = h.U16LE();
     header.Height = h.U16LE();
     planes = h.U16LE();
     header.BitCount = h.U16LE();
     header.PaletteEntrySize = 3;
-  } else {
-    // BITMAPINFOHEADER fields, shared by the OS/2 2.x header.
-    header.Width = h.I32LE();
-    const int64_t height = h.I32LE();
-    planes = h.U16LE();
-    header.BitCount = h.U16LE();
-    header.Compression = h.U32LE();
-    h.Skip(12);  // image size (unreliable), resolution
-    header.ColorsUsed = h.U32LE();
-    // A negative height stores the rows top-down.
-    header.TopDown = height < 0;
-    header.Height = height < 0 ? -height : height;
+    return;
   }
+  // BITMAPINFOHEADER fields, shared by the OS/2 2.x header.
+  header.Width = h.I32LE();
+  const int64_t height = h.I32LE();
+  planes = h.U16LE();
+  header.BitCount = h.U16LE();
+  header.Compression = h.U32LE();
+  h.Skip(12);  // image size (unreliable), resolution
+  header.ColorsUsed = h.U32LE();
+  // A negative height stores the rows top-down.
+  header.TopDown = height < 0;
+  header.Height = height < 0 ? -height : height;
+}
 
+// Whether the fields describe a bitmap this decoder reads.
+bool CheckFields(const TDibHeader& header, uint16_t planes, TDecodeError& error) {
   if (planes != 1) {
     error = Error(TDecodeErrorKind::deCorrupt, "planes is " + std::to_string(planes) + ", not 1");
     return false;
@@ -134,20 +125,27 @@ bool ReadDibHeader(std::span<const uint8_t> data, size_t offset, TDibHeader& hea
                                                    std::to_string(header.BitCount) + " bits per pixel");
     return false;
   }
+  const std::string size = std::to_string(header.Width) + "x" + std::to_string(header.Height);
   if (header.Width <= 0 || header.Height == 0) {
-    error = Error(TDecodeErrorKind::deCorrupt,
-                  "bad size " + std::to_string(header.Width) + "x" + std::to_string(header.Height));
+    error = Error(TDecodeErrorKind::deCorrupt, "bad size " + size);
     return false;
   }
   if (header.Width > MaxDibSide || header.Height > MaxDibSide) {
-    error = Error(TDecodeErrorKind::deTooLarge,
-                  "size " + std::to_string(header.Width) + "x" + std::to_string(header.Height));
+    error = Error(TDecodeErrorKind::deTooLarge, "size " + size);
     return false;
   }
+  return true;
+}
 
+// The red, green, blue and alpha masks of 16- and 32-bit pixels: from the header, from
+// after a header too short to hold them, or the defaults of BI_RGB.
+bool ReadMasks(std::span<const uint8_t> data, size_t offset, std::span<const uint8_t, 124> bytes,
+               TDibHeader& header, TDecodeError& error) {
+  const uint32_t c = header.Compression;
   if (c == dcBitfields || c == dcAlphaBitfields) {
     // Masks live in the header from the 52-byte variant on; a shorter header is followed by
     // as many masks as the compression needs (three, or four with alpha).
+    const uint32_t size = header.HeaderSize;
     const unsigned inHeader = size >= 56 ? 4 : size >= 52 ? 3 : 0;
     const unsigned needed = c == dcAlphaBitfields ? 4 : 3;
     TByteReader m(bytes, 40);
@@ -169,6 +167,32 @@ bool ReadDibHeader(std::span<const uint8_t> data, size_t offset, TDibHeader& hea
     std::memcpy(header.Masks, bgrx, sizeof bgrx);
   }
   return true;
+}
+
+}  // namespace
+
+bool ReadDibHeader(std::span<const uint8_t> data, size_t offset, TDibHeader& header, TDecodeError& error) {
+  header = TDibHeader{};
+  TByteReader reader(data, offset);
+  const uint32_t size = reader.U32LE();
+  if (reader.Failed()) {
+    error = Error(TDecodeErrorKind::deTruncated, "no info header");
+    return false;
+  }
+  if (!IsDibHeaderSize(size)) {
+    error = Error(TDecodeErrorKind::deUnsupported, "unknown info header size " + std::to_string(size));
+    return false;
+  }
+  // The whole header is copied into a zeroed buffer so that cut OS/2 2.x headers read as zero.
+  reader.Seek(offset);
+  std::array<uint8_t, 124> bytes{};
+  if (!reader.Read(bytes.data(), size)) {
+    error = Error(TDecodeErrorKind::deTruncated, "info header cut short");
+    return false;
+  }
+  uint16_t planes = 0;
+  ReadFields(bytes, size, header, planes);
+  return CheckFields(header, planes, error) && ReadMasks(data, offset, bytes, header, error);
 }
 
 std::vector<TColor32> ReadDibPalette(std::span<const uint8_t> data, size_t offset, size_t end,
@@ -198,7 +222,7 @@ bool DecodeDibRows(std::span<const uint8_t> data, size_t offset, const TDibHeade
   const int height = int(header.Height);
   const uint64_t stride = header.Stride();
   // The last row's padding is often missing; a row counts once its pixels are there.
-  const uint64_t rowBytes = (uint64_t(width) * header.BitCount + 7) / 8;
+  const uint64_t rowBytes = header.RowBytes();
   const uint64_t available = offset <= data.size() ? data.size() - offset : 0;
   const uint64_t present = available < rowBytes ? 0 : (available - rowBytes) / stride + 1;
   const int count = int(std::min<uint64_t>(present, uint64_t(height)));
@@ -244,6 +268,7 @@ bool DecodeDibRows(std::span<const uint8_t> data, size_t offset, const TDibHeade
   }
   rows.FirstY = header.TopDown ? 0 : height - count;
   rows.LastY = header.TopDown ? count : height;
+  rows.Height = height;
   rows.AlphaSeen = alphaSeen;
   return true;
 }

@@ -41,10 +41,16 @@ struct TDibHeader {
   bool IsOs2 = false;
 
   bool Indexed() const { return BitCount <= 8; }
-  // Bytes per stored row: bits rounded up to a multiple of 32.
+  // Bytes of a row's pixels, and of a stored row (its bits rounded up to a multiple of 32).
+  uint64_t RowBytes() const { return (uint64_t(Width) * BitCount + 7) / 8; }
   uint64_t Stride() const { return ((uint64_t(Width) * BitCount + 31) / 32) * 4; }
   // Bytes of the colour table the header announces (before clamping to the data).
   uint64_t PaletteBytes() const;
+  bool Rle() const { return Compression == dcRle8 || Compression == dcRle4; }
+  // The fewest bytes of pixel data that can hold the whole picture: every row, the last one
+  // without its padding, or for RLE one 2-byte run per 255 pixels of each row (pixels an RLE
+  // stream skips are holes, not picture, so they do not count).
+  uint64_t MinimumPixelBytes() const;
 };
 
 // Whether `size` is the size of an info header this decoder reads (OS/2 1.x and 2.x, Windows
@@ -69,8 +75,9 @@ std::vector<TColor32> ReadDibPalette(std::span<const uint8_t> data, size_t offse
 struct TDibRows {
   int FirstY = 0;  // bitmap rows [FirstY, LastY) were decoded; the others are left untouched
   int LastY = 0;
+  int Height = 0;          // of the whole bitmap
   bool AlphaSeen = false;  // some pixel had a non-zero value under the alpha mask
-  bool Complete() const { return FirstY == 0 && LastY > 0; }
+  bool Complete() const { return Height > 0 && FirstY == 0 && LastY == Height; }
 };
 
 // Decodes the uncompressed (BI_RGB, BITFIELDS, ALPHABITFIELDS) pixels of `header` stored at

@@ -18,8 +18,12 @@ namespace {
 constexpr size_t HeaderSize = 128;
 constexpr size_t VgaPaletteSize = 1 + 768;  // the 0x0C marker, then 256 R,G,B triplets
 
-TDecodeResult Fail(TDecodeErrorKind kind, const std::string& why) {
-  return TDecodeResult::Fail(kind, "Invalid PCX image: " + why);
+TDecodeError Error(TDecodeErrorKind kind, const std::string& why) {
+  return {kind, "Invalid PCX image: " + why};
+}
+bool Refuse(TDecodeError& error, TDecodeErrorKind kind, const std::string& why) {
+  error = Error(kind, why);
+  return false;
 }
 
 struct TPcxHeader {
@@ -30,6 +34,11 @@ struct TPcxHeader {
   const uint8_t* EgaPalette = nullptr;  // 16 R,G,B triplets at offset 16
   uint8_t Planes = 0;
   uint16_t BytesPerLine = 0;
+
+  int64_t Width() const { return int64_t(XMax) - XMin + 1; }
+  int64_t Height() const { return int64_t(YMax) - YMin + 1; }
+  bool Compressed() const { return Encoding == 1; }
+  uint64_t ImageBytes() const { return uint64_t(Height()) * Planes * BytesPerLine; }
 };
 
 // True when the 16-entry header palette is all zero, which writers leave behind when they
@@ -64,12 +73,10 @@ unsigned PackedValue(const uint8_t* plane, unsigned x, unsigned bits) {
   return (plane[bit / 8] >> (8 - bits - bit % 8)) & ((1u << bits) - 1);
 }
 
-}  // namespace
-
-TDecodeResult DecodePcx(std::span<const uint8_t> data) {
+// The 128-byte header, offsets 0 to 127, checked for a layout this decoder reads.
+bool ReadHeader(std::span<const uint8_t> data, TPcxHeader& h, TDecodeError& error) {
   TByteReader r(data);
-  TPcxHeader h;  // the 128-byte header, offsets 0 to 127
-  if (r.U8() != 0x0A) return Fail(TDecodeErrorKind::deCorrupt, "not a ZSoft file (byte 0)");
+  if (r.U8() != 0x0A) return Refuse(error, TDecodeErrorKind::deCorrupt, "not a ZSoft file (byte 0)");
   h.Version = r.U8();
   h.Encoding = r.U8();
   h.BitsPerPixel = r.U8();
@@ -83,28 +90,34 @@ TDecodeResult DecodePcx(std::span<const uint8_t> data) {
   h.Planes = r.U8();
   h.BytesPerLine = r.U16LE();
   r.Seek(HeaderSize);
-  if (r.Failed()) return Fail(TDecodeErrorKind::deTruncated, "file shorter than its header");
+  if (r.Failed()) return Refuse(error, TDecodeErrorKind::deTruncated, "file shorter than its header");
   h.EgaPalette = egaPalette.data();
 
-  if (h.Encoding > 1) return Fail(TDecodeErrorKind::deCorrupt, "encoding " + std::to_string(h.Encoding));
-  if (h.XMax < h.XMin || h.YMax < h.YMin) return Fail(TDecodeErrorKind::deCorrupt, "window ends before it starts");
+  if (h.Encoding > 1)
+    return Refuse(error, TDecodeErrorKind::deCorrupt, "encoding " + std::to_string(h.Encoding));
+  if (h.XMax < h.XMin || h.YMax < h.YMin)
+    return Refuse(error, TDecodeErrorKind::deCorrupt, "window ends before it starts");
   const unsigned bpp = h.BitsPerPixel, planes = h.Planes;
   const bool supported = (bpp == 1 && planes >= 1 && planes <= 4) || (bpp == 2 && planes == 1) ||
                          (bpp == 4 && planes == 1) || (bpp == 8 && (planes == 1 || planes == 3 || planes == 4));
   if (!supported)
-    return Fail(TDecodeErrorKind::deUnsupported,
-                std::to_string(bpp) + " bits in " + std::to_string(planes) + " planes");
-  const int64_t width = int64_t(h.XMax) - h.XMin + 1;
-  const int64_t height = int64_t(h.YMax) - h.YMin + 1;
+    return Refuse(error, TDecodeErrorKind::deUnsupported,
+                  std::to_string(bpp) + " bits in " + std::to_string(planes) + " planes");
   // Odd line lengths exist and are used as stored, but a line must hold its pixels.
-  if (h.BytesPerLine < (width * bpp + 7) / 8)
-    return Fail(TDecodeErrorKind::deCorrupt, "BytesPerLine " + std::to_string(h.BytesPerLine) + " too small for " +
-                                                 std::to_string(width) + " pixels");
+  if (h.BytesPerLine < (h.Width() * bpp + 7) / 8)
+    return Refuse(error, TDecodeErrorKind::deCorrupt,
+                  "BytesPerLine " + std::to_string(h.BytesPerLine) + " too small for " +
+                      std::to_string(h.Width()) + " pixels");
+  return true;
+}
 
-  // Colours: the 256-colour palette sits after the pixels behind a 0x0C marker (version 5
-  // only); everything up to 16 colours uses the header palette at offset 16.
-  std::span<const uint8_t> pixelData = data.subspan(HeaderSize);
+// Colours: the 256-colour palette sits after the pixels behind a 0x0C marker (version 5
+// only), and is then cut off `pixelData`; everything up to 16 colours uses the header palette
+// at offset 16. True colour has none.
+TPalette ReadPalette(std::span<const uint8_t> data, const TPcxHeader& h,
+                     std::span<const uint8_t>& pixelData) {
   TPalette palette;
+  const unsigned bpp = h.BitsPerPixel, planes = h.Planes;
   if (planes == 1 && bpp == 8) {
     const bool vga = h.Version == 5 && data.size() >= HeaderSize + VgaPaletteSize &&
                      data[data.size() - VgaPaletteSize] == 0x0C;
@@ -129,51 +142,101 @@ TDecodeResult DecodePcx(std::span<const uint8_t> data) {
       palette.SetFromRgbTriplets(h.EgaPalette, 16);
     }
   }
-  if (pixelData.empty()) return Fail(TDecodeErrorKind::deTruncated, "no pixel data");
-  const uint64_t imageBytes = uint64_t(height) * planes * h.BytesPerLine;
-  if (!TBitmap32::IsAcceptableSize(width, height))
-    return Fail(TDecodeErrorKind::deTooLarge, std::to_string(width) + "x" + std::to_string(height) + " exceeds 2^28 pixels");
-  if (!PlausibleDataSize(pixelData.size(), h.Encoding == 1 ? MinimumRunBytes(imageBytes, 1, 63, 1) : imageBytes))
-    return Fail(TDecodeErrorKind::deTruncated, "file far too short for its pixels");
+  return palette;
+}
 
+// A decoded scan line: BytesPerLine bytes of plane 0, then of plane 1 and so on.
+struct TLine {
+  const uint8_t* Planes;
+  size_t BytesPerLine;
+};
+// Turns a scan line of one layout into pixels; chosen once per picture.
+using TLineConverter = void (*)(const TLine& line, const TPalette& palette, int width, TColor32* out);
+
+void TrueColourLine(const TLine& line, const TPalette&, int width, TColor32* out) {
+  const uint8_t* red = line.Planes;
+  const size_t bpl = line.BytesPerLine;
+  for (int x = 0; x < width; ++x) out[x] = Color32(255, red[x], red[bpl + x], red[2 * bpl + x]);
+}
+
+void TrueColourAlphaLine(const TLine& line, const TPalette&, int width, TColor32* out) {
+  const uint8_t* red = line.Planes;
+  const size_t bpl = line.BytesPerLine;
+  for (int x = 0; x < width; ++x) out[x] = Color32(red[3 * bpl + x], red[x], red[bpl + x], red[2 * bpl + x]);
+}
+
+template <unsigned Bits>
+void PackedLine(const TLine& line, const TPalette& palette, int width, TColor32* out) {
+  for (int x = 0; x < width; ++x) out[x] = palette.At(PackedValue(line.Planes, unsigned(x), Bits));
+}
+
+// 1 bit per plane: plane p supplies bit p of the colour index.
+template <unsigned Planes>
+void PlanarLine(const TLine& line, const TPalette& palette, int width, TColor32* out) {
+  for (int x = 0; x < width; ++x) {
+    unsigned index = 0;
+    for (unsigned p = 0; p < Planes; ++p)
+      index |= PackedValue(line.Planes + p * line.BytesPerLine, unsigned(x), 1) << p;
+    out[x] = palette.At(index);
+  }
+}
+
+TLineConverter LineConverter(const TPcxHeader& h) {
+  if (h.BitsPerPixel == 8 && h.Planes >= 3) return h.Planes == 4 ? TrueColourAlphaLine : TrueColourLine;
+  if (h.Planes == 1) {
+    switch (h.BitsPerPixel) {
+      case 1:
+        return PackedLine<1>;
+      case 2:
+        return PackedLine<2>;
+      case 4:
+        return PackedLine<4>;
+      default:
+        return PackedLine<8>;
+    }
+  }
+  switch (h.Planes) {
+    case 2:
+      return PlanarLine<2>;
+    case 3:
+      return PlanarLine<3>;
+    default:
+      return PlanarLine<4>;
+  }
+}
+
+}  // namespace
+
+TDecodeResult DecodePcx(std::span<const uint8_t> data) {
+  TPcxHeader h;
   TDecodeError error;
+  if (!ReadHeader(data, h, error)) return error;
+  std::span<const uint8_t> pixelData = data.subspan(HeaderSize);
+  const TPalette palette = ReadPalette(data, h, pixelData);
+  if (pixelData.empty()) return Error(TDecodeErrorKind::deTruncated, "no pixel data");
+  const uint64_t minimum = h.Compressed() ? MinimumRunBytes(h.ImageBytes(), 1, 63, 1) : h.ImageBytes();
   TBitmap32 bitmap;
-  if (!AllocateBitmap(bitmap, width, height, error)) return TDecodeResult(error);
+  if (!AllocateBitmapForData(bitmap, h.Width(), h.Height(), pixelData.size(), minimum, error)) return error;
 
-  // Each scan line holds BytesPerLine bytes of plane 0, then of plane 1 and so on; runs may
-  // carry over from one line to the next, so the whole image is one stream.
-  const size_t bpl = h.BytesPerLine;
-  std::vector<uint8_t> line(bpl * planes);
-  TPcxRunReader stream(pixelData, h.Encoding == 1);
-  const int w = int(width);
+  // Runs may carry over from one line to the next, so the whole image is one stream.
+  const TLineConverter convert = LineConverter(h);
+  std::vector<uint8_t> line(size_t(h.BytesPerLine) * h.Planes);
+  TPcxRunReader stream(pixelData, h.Compressed());
   int rowsDone = 0;
   for (int y = 0; y < bitmap.Height(); ++y) {
     const size_t got = stream.Read(line);
     if (got == 0) break;
     std::fill(line.begin() + got, line.end(), 0);
-    TColor32* out = bitmap.ScanLine(y);
-    const uint8_t* plane0 = line.data();
-    if (bpp == 8 && planes >= 3) {
-      const uint8_t* alpha = planes == 4 ? plane0 + 3 * bpl : nullptr;
-      for (int x = 0; x < w; ++x)
-        out[x] = Color32(alpha ? alpha[x] : 255, plane0[x], plane0[bpl + x], plane0[2 * bpl + x]);
-    } else if (planes == 1) {
-      for (int x = 0; x < w; ++x) out[x] = palette.At(PackedValue(plane0, unsigned(x), bpp));
-    } else {  // 1 bit per plane: plane p supplies bit p of the colour index
-      for (int x = 0; x < w; ++x) {
-        unsigned index = 0;
-        for (unsigned p = 0; p < planes; ++p) index |= PackedValue(plane0 + p * bpl, unsigned(x), 1) << p;
-        out[x] = palette.At(index);
-      }
-    }
+    convert({line.data(), h.BytesPerLine}, palette, bitmap.Width(), bitmap.ScanLine(y));
     if (got < line.size()) break;
     ++rowsDone;
   }
-  if (rowsDone == 0) return Fail(TDecodeErrorKind::deTruncated, "pixel data ends in the first line");
+  if (rowsDone == 0) return Error(TDecodeErrorKind::deTruncated, "pixel data ends in the first line");
 
   // The fourth plane is non-standard alpha; a writer that filled it with zeros meant none.
-  FinishStraightAlpha(bitmap, planes == 4 && bpp == 8 ? TAlphaMode::amStraightZeroIsNone : TAlphaMode::amOpaque);
+  const bool alpha = h.Planes == 4 && h.BitsPerPixel == 8;
+  FinishStraightAlpha(bitmap, alpha ? TAlphaMode::amStraightZeroIsNone : TAlphaMode::amOpaque);
   TDecodeResult result(std::move(bitmap));
-  result.SetPartial(rowsDone < height);
+  result.SetPartial(rowsDone < h.Height());
   return result;
 }

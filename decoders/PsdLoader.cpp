@@ -35,20 +35,13 @@ enum TPsdMode : uint16_t {
   pmLab = 9,
 };
 
-TDecodeResult Fail(TDecodeErrorKind kind, const std::string& why) {
-  return TDecodeResult::Fail(kind, "Invalid PSD image: " + why);
+TDecodeError Error(TDecodeErrorKind kind, const std::string& why) {
+  return {kind, "Invalid PSD image: " + why};
 }
-
-struct TPsdHeader {
-  uint16_t Version = 0;  // 1 PSD, 2 PSB
-  uint16_t Channels = 0;
-  uint32_t Height = 0, Width = 0;
-  uint16_t Depth = 0;
-  uint16_t Mode = 0;
-
-  bool Psb() const { return Version == 2; }
-  size_t RowBytes() const { return (size_t(Width) * Depth + 7) / 8; }
-};
+bool Refuse(TDecodeError& error, TDecodeErrorKind kind, const std::string& why) {
+  error = Error(kind, why);
+  return false;
+}
 
 // Colour channels a mode uses; the channels after them are extra (alpha or saved selections).
 unsigned ColourChannels(uint16_t mode) {
@@ -62,6 +55,25 @@ unsigned ColourChannels(uint16_t mode) {
       return 1;
   }
 }
+
+// The File Header Section, and what the sections between it and the pixels say about them.
+struct TPsdHeader {
+  uint16_t Version = 0;  // 1 PSD, 2 PSB
+  uint16_t Channels = 0;
+  uint32_t Height = 0, Width = 0;
+  uint16_t Depth = 0;
+  uint16_t Mode = 0;
+  unsigned ColourChannels = 0;
+  TPalette Palette;           // of an indexed picture
+  int TransparentIndex = -1;  // of an indexed picture that has one
+  bool HasAlpha = false;      // the channel after the colour channels is transparency
+  bool Matted = false;        // and the colours were blended over white with it
+  size_t ImageData = 0;       // offset of the Image Data Section
+
+  bool Psb() const { return Version == 2; }
+  size_t RowBytes() const { return (size_t(Width) * Depth + 7) / 8; }
+  unsigned UsedChannels() const { return ColourChannels + (HasAlpha ? 1 : 0); }
+};
 
 // The transparency index of an indexed picture from the image resources (8BIM blocks:
 // signature, u16 id, padded Pascal name, u32 size, data padded to even), or -1.
@@ -81,33 +93,135 @@ int FindTransparencyIndex(std::span<const uint8_t> resources) {
   return -1;
 }
 
+// The File Header Section: sizes, depth and colour mode, checked against each other.
+bool ReadFileHeader(TByteReader& r, TPsdHeader& h, TDecodeError& error) {
+  const bool signature = r.Remaining() >= 4 && std::memcmp(r.Data().data(), "8BPS", 4) == 0;
+  if (!signature) return Refuse(error, TDecodeErrorKind::deCorrupt, "no 8BPS signature");
+  r.Skip(4);
+  h.Version = r.U16BE();
+  r.Skip(6);
+  h.Channels = r.U16BE();
+  h.Height = r.U32BE();
+  h.Width = r.U32BE();
+  h.Depth = r.U16BE();
+  h.Mode = r.U16BE();
+  if (r.Failed()) return Refuse(error, TDecodeErrorKind::deTruncated, "file shorter than its header");
+  if (h.Version != 1 && h.Version != 2)
+    return Refuse(error, TDecodeErrorKind::deUnsupported, "version " + std::to_string(h.Version));
+  if (h.Channels < 1 || h.Channels > MaxChannels)
+    return Refuse(error, TDecodeErrorKind::deCorrupt, std::to_string(h.Channels) + " channels");
+  if (h.Width == 0 || h.Height == 0) return Refuse(error, TDecodeErrorKind::deCorrupt, "image has no pixels");
+  if (h.Width > MaxSide || h.Height > MaxSide || !TBitmap32::IsAcceptableSize(h.Width, h.Height))
+    return Refuse(error, TDecodeErrorKind::deTooLarge,
+                  std::to_string(h.Width) + "x" + std::to_string(h.Height) + " is too large");
+
+  const uint16_t mode = h.Mode, depth = h.Depth;
+  const std::string inMode = " in colour mode " + std::to_string(mode);
+  const bool knownMode = mode == pmBitmap || mode == pmGrayscale || mode == pmIndexed || mode == pmRgb ||
+                         mode == pmCmyk || mode == pmMultichannel || mode == pmDuotone || mode == pmLab;
+  if (!knownMode)
+    return Refuse(error, TDecodeErrorKind::deUnsupported, "colour mode " + std::to_string(mode));
+  if (depth != 1 && depth != 8 && depth != 16 && depth != 32)
+    return Refuse(error, TDecodeErrorKind::deCorrupt, "depth " + std::to_string(depth));
+  if ((mode == pmBitmap) != (depth == 1))
+    return Refuse(error, TDecodeErrorKind::deCorrupt, "depth " + std::to_string(depth) + inMode);
+  if (mode == pmIndexed && depth != 8)
+    return Refuse(error, TDecodeErrorKind::deCorrupt, "indexed colour of depth " + std::to_string(depth));
+  if (depth == 32 && mode != pmGrayscale && mode != pmRgb)
+    return Refuse(error, TDecodeErrorKind::deUnsupported, "32 bits" + inMode);
+  h.ColourChannels = ColourChannels(mode);
+  if (h.Channels < h.ColourChannels)
+    return Refuse(error, TDecodeErrorKind::deCorrupt, std::to_string(h.Channels) + " channels" + inMode);
+  return true;
+}
+
+// The Color Mode Data, Image Resources and Layer and Mask Information Sections, for what they
+// say about the composite: its palette, its transparency and where its pixels start.
+bool ReadSections(TByteReader& r, TPsdHeader& h, TDecodeError& error) {
+  // Color Mode Data Section: the palette of an indexed picture, 256 reds, greens, blues.
+  auto modeData = r.Take(r.U32BE());
+  if (r.Failed())
+    return Refuse(error, TDecodeErrorKind::deTruncated, "colour mode data runs past the end of the file");
+  if (h.Mode == pmIndexed) {
+    if (modeData.size() < 768)
+      return Refuse(error, TDecodeErrorKind::deCorrupt, "indexed picture without a palette");
+    h.Palette.Resize(256);
+    for (size_t i = 0; i < 256; ++i)
+      h.Palette.Set(i, Color32(255, modeData[i], modeData[256 + i], modeData[512 + i]));
+  }
+
+  // Image Resources Section.
+  auto resources = r.Take(r.U32BE());
+  if (r.Failed())
+    return Refuse(error, TDecodeErrorKind::deTruncated, "image resources run past the end of the file");
+  if (h.Mode == pmIndexed) h.TransparentIndex = FindTransparencyIndex(resources);
+
+  // Layer and Mask Information Section: skipped, except for the layer count. A negative
+  // count says the first extra channel of the composite is its transparency.
+  // Section lengths are 4 bytes in PSD and 8 in PSB.
+  auto length = [&r, psb = h.Psb()]() -> uint64_t {
+    const uint64_t high = psb ? r.U32BE() : 0;
+    return high << 32 | r.U32BE();
+  };
+  const uint64_t layerSectionLength = length();
+  const size_t layerStart = r.Pos();
+  int layerCount = 0;
+  bool layersEmpty = true;
+  if (layerSectionLength >= (h.Psb() ? 8u : 4u) + 2) {  // room for the layer info length and count
+    const uint64_t layerInfoLength = length();
+    if (layerInfoLength >= 2) {
+      layerCount = r.I16BE();
+      layersEmpty = layerCount == 0;
+    }
+  }
+  if (r.Failed() || layerSectionLength > r.Size() - layerStart)
+    return Refuse(error, TDecodeErrorKind::deTruncated, "layer section runs past the end of the file");
+  h.ImageData = layerStart + size_t(layerSectionLength);
+
+  // Extra channels are saved selections unless the layer count says otherwise. Files that
+  // other programs write without any layer information put RGBA in four channels, so an
+  // empty layer section also makes the fourth channel of an RGB picture alpha. Bitmap,
+  // indexed and multichannel pictures cannot have an alpha channel.
+  const uint16_t mode = h.Mode;
+  const bool modeHasAlpha =
+      mode == pmGrayscale || mode == pmRgb || mode == pmCmyk || mode == pmLab || mode == pmDuotone;
+  h.HasAlpha =
+      h.Channels > h.ColourChannels && modeHasAlpha && (layerCount < 0 || (layersEmpty && mode == pmRgb));
+  // Photoshop stores a merged picture with transparency blended over white (stored = c*a +
+  // white*(1-a)); shown as it is, every soft edge would carry a white fringe. Pictures from
+  // other programs (no layer section) are not matted.
+  h.Matted = h.HasAlpha && layerCount < 0;
+  return true;
+}
+
 // Reads rows of single channels out of the Image Data Section, raw or PackBits.
 class TChannelRows {
  public:
   TChannelRows(std::span<const uint8_t> data, const TPsdHeader& h) : Data_(data), H_(h) {}
 
   // Parses the compression field and, for PackBits, the byte-count table (2-byte counts in
-  // PSD, 4-byte in PSB) of every row of every channel. `used` channels will be read.
-  bool Prepare(size_t pos, unsigned used, TDecodeError& error) {
-    TByteReader r(Data_, pos);
+  // PSD, 4-byte in PSB) of every row of every channel.
+  bool Prepare(TDecodeError& error) {
+    TByteReader r(Data_, H_.ImageData);
     Compression_ = r.U16BE();
     if (r.Failed()) return Refuse(error, TDecodeErrorKind::deTruncated, "no image data section");
     if (Compression_ == 2 || Compression_ == 3)
       return Refuse(error, TDecodeErrorKind::deUnsupported, "ZIP-compressed composite image");
     if (Compression_ > 3) return Refuse(error, TDecodeErrorKind::deCorrupt, "compression " + std::to_string(Compression_));
     Start_ = r.Pos();
+    const unsigned used = H_.UsedChannels();
     const uint64_t usedRows = uint64_t(used) * H_.Height;
     if (Compression_ == 0) {
-      if (!PlausibleDataSize(r.Remaining(), usedRows * H_.RowBytes()))
-        return Refuse(error, TDecodeErrorKind::deTruncated, "file far too short for its pixels");
+      Available_ = r.Remaining();
+      Minimum_ = usedRows * H_.RowBytes();
       return true;
     }
     const size_t countBytes = H_.Psb() ? 4 : 2;
     const uint64_t rows = uint64_t(H_.Channels) * H_.Height;
     if (rows * countBytes > r.Remaining())
       return Refuse(error, TDecodeErrorKind::deTruncated, "row byte counts run past the end of the file");
-    if (!PlausibleDataSize(r.Remaining() - rows * countBytes, usedRows * MinimumRunBytes(H_.RowBytes(), 1, 128, 1)))
-      return Refuse(error, TDecodeErrorKind::deTruncated, "file far too short for its pixels");
+    Available_ = r.Remaining() - rows * countBytes;
+    Minimum_ = usedRows * MinimumRunBytes(H_.RowBytes(), 1, 128, 1);
     uint64_t offset = Start_ + rows * countBytes;
     RowOffsets_.resize(size_t(used) * H_.Height + 1);
     for (size_t i = 0; i < RowOffsets_.size(); ++i) {
@@ -116,6 +230,10 @@ class TChannelRows {
     }
     return true;
   }
+
+  // Bytes of pixel data after the tables, and the fewest the used channels need.
+  uint64_t Available() const { return Available_; }
+  uint64_t Minimum() const { return Minimum_; }
 
   // Decodes row y of channel c into `row` (RowBytes long). Returns false when its data is
   // not (all) in the file; the missing part is zero.
@@ -137,15 +255,11 @@ class TChannelRows {
   }
 
  private:
-  static bool Refuse(TDecodeError& error, TDecodeErrorKind kind, const std::string& why) {
-    error = {kind, "Invalid PSD image: " + why};
-    return false;
-  }
-
   std::span<const uint8_t> Data_;
   const TPsdHeader& H_;
   uint16_t Compression_ = 0;
   size_t Start_ = 0;
+  uint64_t Available_ = 0, Minimum_ = 0;
   std::vector<uint64_t> RowOffsets_;  // start of each used row's data, plus one end offset
 };
 
@@ -181,155 +295,123 @@ uint8_t Unmatte(uint8_t v, double gain) {
   return c <= 0 ? 0 : uint8_t(c + 0.5);
 }
 
+// One row of each channel the picture uses, and how to read its pixels.
+struct TPsdRow {
+  const TPsdHeader& H;
+  TRowSamples Ch[5];  // colour channels, then alpha
+
+  uint8_t Alpha(uint32_t x) const { return H.HasAlpha ? Ch[H.ColourChannels].Alpha(x) : 255; }
+  // 1 / alpha for a matted picture, whose white is taken out again in its own colour space:
+  // white is 255 in every stored channel (CMYK is stored as 255 - ink) except Lab's a and b,
+  // whose neutral is 0.
+  double Gain(uint8_t alpha) const { return H.Matted && alpha > 0 ? 255.0 / alpha : 1.0; }
+  uint8_t Colour(unsigned c, uint32_t x, double gain) const {
+    return gain == 1.0 ? Ch[c].Colour(x) : Unmatte(Ch[c].Colour(x), gain);
+  }
+};
+
+// Turns one row of a colour mode into straight ARGB; chosen once per picture.
+using TRowConverter = void (*)(const TPsdRow& in, TColor32* out);
+
+void BitmapRow(const TPsdRow& in, TColor32* out) {
+  for (uint32_t x = 0; x < in.H.Width; ++x) {
+    const bool black = (in.Ch[0].Row[x / 8] >> (7 - x % 8)) & 1;  // 1 is black in this mode
+    out[x] = black ? Color32(255, 0, 0, 0) : Color32(255, 255, 255, 255);
+  }
+}
+
+void IndexedRow(const TPsdRow& in, TColor32* out) {
+  for (uint32_t x = 0; x < in.H.Width; ++x) {
+    const uint8_t index = in.Ch[0].Row[x];
+    out[x] = int(index) == in.H.TransparentIndex ? 0 : in.H.Palette.At(index);
+  }
+}
+
+void RgbRow(const TPsdRow& in, TColor32* out) {
+  for (uint32_t x = 0; x < in.H.Width; ++x) {
+    const uint8_t a = in.Alpha(x);
+    const double gain = in.Gain(a);
+    out[x] = Color32(a, in.Colour(0, x, gain), in.Colour(1, x, gain), in.Colour(2, x, gain));
+  }
+}
+
+void CmykRow(const TPsdRow& in, TColor32* out) {  // stored as 255 - ink
+  for (uint32_t x = 0; x < in.H.Width; ++x) {
+    const uint8_t a = in.Alpha(x);
+    const double gain = in.Gain(a);
+    out[x] = CmykToColor32(255 - in.Colour(0, x, gain), 255 - in.Colour(1, x, gain),
+                           255 - in.Colour(2, x, gain), 255 - in.Colour(3, x, gain), a);
+  }
+}
+
+void LabRow(const TPsdRow& in, TColor32* out) {  // L 0..100, a and b offset by 128
+  for (uint32_t x = 0; x < in.H.Width; ++x) {
+    const uint8_t a = in.Alpha(x);
+    const double gain = in.Gain(a);
+    out[x] = LabToColor32(100 - (1 - in.Ch[0].Unit(x)) * 100 * gain, (in.Ch[1].Unit(x) * 255 - 128) * gain,
+                          (in.Ch[2].Unit(x) * 255 - 128) * gain, a);
+  }
+}
+
+// Grey, and the first channel of duotone and multichannel pictures.
+void GreyRow(const TPsdRow& in, TColor32* out) {
+  for (uint32_t x = 0; x < in.H.Width; ++x) {
+    const uint8_t a = in.Alpha(x);
+    const uint8_t v = in.Colour(0, x, in.Gain(a));
+    out[x] = Color32(a, v, v, v);
+  }
+}
+
+TRowConverter RowConverter(uint16_t mode) {
+  switch (mode) {
+    case pmBitmap:
+      return BitmapRow;
+    case pmIndexed:
+      return IndexedRow;
+    case pmRgb:
+      return RgbRow;
+    case pmCmyk:
+      return CmykRow;
+    case pmLab:
+      return LabRow;
+    default:
+      return GreyRow;
+  }
+}
+
 }  // namespace
 
 TDecodeResult DecodePsd(std::span<const uint8_t> data) {
   TByteReader r(data);
-  TPsdHeader h;  // File Header Section
-  const bool signature = r.Remaining() >= 4 && std::memcmp(data.data(), "8BPS", 4) == 0;
-  if (!signature) return Fail(TDecodeErrorKind::deCorrupt, "no 8BPS signature");
-  r.Skip(4);
-  h.Version = r.U16BE();
-  r.Skip(6);
-  h.Channels = r.U16BE();
-  h.Height = r.U32BE();
-  h.Width = r.U32BE();
-  h.Depth = r.U16BE();
-  h.Mode = r.U16BE();
-  if (r.Failed()) return Fail(TDecodeErrorKind::deTruncated, "file shorter than its header");
-  if (h.Version != 1 && h.Version != 2) return Fail(TDecodeErrorKind::deUnsupported, "version " + std::to_string(h.Version));
-  if (h.Channels < 1 || h.Channels > MaxChannels)
-    return Fail(TDecodeErrorKind::deCorrupt, std::to_string(h.Channels) + " channels");
-  if (h.Width == 0 || h.Height == 0) return Fail(TDecodeErrorKind::deCorrupt, "image has no pixels");
-  if (h.Width > MaxSide || h.Height > MaxSide || !TBitmap32::IsAcceptableSize(h.Width, h.Height))
-    return Fail(TDecodeErrorKind::deTooLarge, std::to_string(h.Width) + "x" + std::to_string(h.Height) + " is too large");
-
-  const uint16_t mode = h.Mode;
-  const bool knownMode = mode == pmBitmap || mode == pmGrayscale || mode == pmIndexed || mode == pmRgb ||
-                         mode == pmCmyk || mode == pmMultichannel || mode == pmDuotone || mode == pmLab;
-  if (!knownMode) return Fail(TDecodeErrorKind::deUnsupported, "colour mode " + std::to_string(mode));
-  const uint16_t depth = h.Depth;
-  if (depth != 1 && depth != 8 && depth != 16 && depth != 32)
-    return Fail(TDecodeErrorKind::deCorrupt, "depth " + std::to_string(depth));
-  if ((mode == pmBitmap) != (depth == 1))
-    return Fail(TDecodeErrorKind::deCorrupt, "depth " + std::to_string(depth) + " in colour mode " + std::to_string(mode));
-  if (mode == pmIndexed && depth != 8) return Fail(TDecodeErrorKind::deCorrupt, "indexed colour of depth " + std::to_string(depth));
-  if (depth == 32 && mode != pmGrayscale && mode != pmRgb)
-    return Fail(TDecodeErrorKind::deUnsupported, "32-bit colour mode " + std::to_string(mode));
-  const unsigned colourChannels = ColourChannels(mode);
-  if (h.Channels < colourChannels)
-    return Fail(TDecodeErrorKind::deCorrupt, std::to_string(h.Channels) + " channels in colour mode " + std::to_string(mode));
-
-  // Color Mode Data Section: the palette of an indexed picture, 256 reds, greens, blues.
-  auto modeData = r.Take(r.U32BE());
-  if (r.Failed()) return Fail(TDecodeErrorKind::deTruncated, "colour mode data runs past the end of the file");
-  TPalette palette;
-  if (mode == pmIndexed) {
-    if (modeData.size() < 768) return Fail(TDecodeErrorKind::deCorrupt, "indexed picture without a palette");
-    palette.Resize(256);
-    for (size_t i = 0; i < 256; ++i) palette.Set(i, Color32(255, modeData[i], modeData[256 + i], modeData[512 + i]));
-  }
-
-  // Image Resources Section.
-  auto resources = r.Take(r.U32BE());
-  if (r.Failed()) return Fail(TDecodeErrorKind::deTruncated, "image resources run past the end of the file");
-  const int transparentIndex = mode == pmIndexed ? FindTransparencyIndex(resources) : -1;
-
-  // Layer and Mask Information Section: skipped, except for the layer count. A negative
-  // count says the first extra channel of the composite is its transparency.
-  // Section lengths are 4 bytes in PSD and 8 in PSB.
-  auto length = [&r, psb = h.Psb()]() -> uint64_t {
-    const uint64_t high = psb ? r.U32BE() : 0;
-    return high << 32 | r.U32BE();
-  };
-  const uint64_t layerSectionLength = length();
-  const size_t layerStart = r.Pos();
-  int layerCount = 0;
-  bool layersEmpty = true;
-  if (layerSectionLength >= (h.Psb() ? 8u : 4u) + 2) {  // room for the layer info length and count
-    const uint64_t layerInfoLength = length();
-    if (layerInfoLength >= 2) {
-      layerCount = r.I16BE();
-      layersEmpty = layerCount == 0;
-    }
-  }
-  if (r.Failed() || layerSectionLength > data.size() - layerStart)
-    return Fail(TDecodeErrorKind::deTruncated, "layer section runs past the end of the file");
-
-  // Extra channels are saved selections unless the layer count says otherwise. Files that
-  // other programs write without any layer information put RGBA in four channels, so an
-  // empty layer section also makes the fourth channel of an RGB picture alpha. Bitmap,
-  // indexed and multichannel pictures cannot have an alpha channel.
-  const bool modeHasAlpha = mode == pmGrayscale || mode == pmRgb || mode == pmCmyk || mode == pmLab || mode == pmDuotone;
-  const bool hasAlpha = h.Channels > colourChannels && modeHasAlpha &&
-                        (layerCount < 0 || (layersEmpty && mode == pmRgb));
-  const unsigned used = colourChannels + (hasAlpha ? 1 : 0);
-
-  // Image Data Section.
-  TChannelRows channels(data, h);
+  TPsdHeader h;
   TDecodeError error;
-  if (!channels.Prepare(layerStart + size_t(layerSectionLength), used, error)) return TDecodeResult(error);
+  if (!ReadFileHeader(r, h, error) || !ReadSections(r, h, error)) return error;
+  TChannelRows channels(data, h);
+  if (!channels.Prepare(error)) return error;
   TBitmap32 bitmap;
-  if (!AllocateBitmap(bitmap, h.Width, h.Height, error)) return TDecodeResult(error);
+  if (!AllocateBitmapForData(bitmap, h.Width, h.Height, channels.Available(), channels.Minimum(), error))
+    return error;
 
-  // Photoshop stores a merged picture with transparency blended over white (stored = c*a +
-  // white*(1-a)); shown as it is, every soft edge would carry a white fringe. The white is
-  // taken out again in the picture's own colour space, where white is 255 in every stored
-  // channel (CMYK is stored as 255 - ink) except Lab's a and b, whose neutral is 0. Pictures
-  // from other programs (no layer section) are not matted.
-  const bool matted = hasAlpha && layerCount < 0;
-
+  const TRowConverter convert = RowConverter(h.Mode);
   const size_t rowBytes = h.RowBytes();
-  std::vector<uint8_t> buffer(rowBytes * used);
+  std::vector<uint8_t> buffer(rowBytes * h.UsedChannels());
+  TPsdRow row{h, {}};
   bool anyMissing = false, anyPresent = false;
-  TRowSamples ch[5];
   for (uint32_t y = 0; y < h.Height; ++y) {
-    for (unsigned c = 0; c < used; ++c) {
-      std::span<uint8_t> row(buffer.data() + c * rowBytes, rowBytes);
-      if (channels.Read(c, y, row))
+    for (unsigned c = 0; c < h.UsedChannels(); ++c) {
+      std::span<uint8_t> samples(buffer.data() + c * rowBytes, rowBytes);
+      if (channels.Read(c, y, samples))
         anyPresent = true;
       else
         anyMissing = true;
-      ch[c] = {row.data(), depth};
+      row.Ch[c] = {samples.data(), h.Depth};
     }
-    TColor32* out = bitmap.ScanLine(int(y));
-    const unsigned a = colourChannels;  // the alpha channel's index when there is one
-    for (uint32_t x = 0; x < h.Width; ++x) {
-      const uint8_t alpha = hasAlpha ? ch[a].Alpha(x) : 255;
-      const double gain = matted && alpha > 0 ? 255.0 / alpha : 1.0;  // 1 / alpha
-      auto colour = [&](unsigned c) { return gain == 1.0 ? ch[c].Colour(x) : Unmatte(ch[c].Colour(x), gain); };
-      switch (mode) {
-        case pmBitmap: {
-          const bool black = (ch[0].Row[x / 8] >> (7 - x % 8)) & 1;  // 1 is black in this mode
-          out[x] = black ? Color32(255, 0, 0, 0) : Color32(255, 255, 255, 255);
-          break;
-        }
-        case pmIndexed: {
-          const uint8_t index = ch[0].Row[x];
-          out[x] = int(index) == transparentIndex ? 0 : palette.At(index);
-          break;
-        }
-        case pmRgb:
-          out[x] = Color32(alpha, colour(0), colour(1), colour(2));
-          break;
-        case pmCmyk:  // stored as 255 - ink
-          out[x] = CmykToColor32(255 - colour(0), 255 - colour(1), 255 - colour(2), 255 - colour(3), alpha);
-          break;
-        case pmLab:  // L 0..100, a and b offset by 128
-          out[x] = LabToColor32(100 - (1 - ch[0].Unit(x)) * 100 * gain, (ch[1].Unit(x) * 255 - 128) * gain,
-                                (ch[2].Unit(x) * 255 - 128) * gain, alpha);
-          break;
-        default: {  // grey, and the first channel of duotone and multichannel pictures
-          const uint8_t v = colour(0);
-          out[x] = Color32(alpha, v, v, v);
-          break;
-        }
-      }
-    }
+    convert(row, bitmap.ScanLine(int(y)));
   }
-  if (!anyPresent) return Fail(TDecodeErrorKind::deTruncated, "no image data in the file");
+  if (!anyPresent) return Error(TDecodeErrorKind::deTruncated, "no image data in the file");
 
-  FinishStraightAlpha(bitmap, hasAlpha || transparentIndex >= 0 ? TAlphaMode::amStraight : TAlphaMode::amOpaque);
+  FinishStraightAlpha(bitmap,
+                      h.HasAlpha || h.TransparentIndex >= 0 ? TAlphaMode::amStraight : TAlphaMode::amOpaque);
   TDecodeResult result(std::move(bitmap));
   result.SetPartial(anyMissing);
   return result;

@@ -1,4 +1,5 @@
-// Run-length schemes of the Targa, PCX, SGI and Photoshop formats.
+// Run-length schemes of the Targa, PCX, SGI and Photoshop formats, and the smallest size of
+// run-length data of any scheme.
 //
 // Every decoder here is bounded on both sides: it never reads past its source span, never
 // writes past its destination, and stops when either is used up. Runs that would overflow the
@@ -10,16 +11,11 @@
 #include <span>
 
 // The fewest bytes in which `count` units of `unitBytes` bytes can be stored by a scheme whose
-// runs repeat at most `maxRun` units for `headerBytes` of header plus one unit.
+// runs repeat at most `maxRun` units for `headerBytes` of header plus one unit: the bound a
+// decoder gives AllocateBitmapForData, as no file of the format can be smaller.
 constexpr uint64_t MinimumRunBytes(uint64_t count, unsigned unitBytes, unsigned maxRun, unsigned headerBytes) {
   return (count + maxRun - 1) / maxRun * (headerBytes + unitBytes);
 }
-
-// Whether `available` bytes of pixel data can be a copy, possibly cut short, of data that
-// needs at least `minimum` bytes. Decoders show what a truncated file holds, but a file with
-// less than a sixteenth of the smallest encoding of its picture is refused before the
-// picture is allocated, so that a few bytes cannot make a decoder build a huge empty bitmap.
-constexpr bool PlausibleDataSize(uint64_t available, uint64_t minimum) { return available >= minimum / 16; }
 
 struct TRunResult {
   size_t Written = 0;   // bytes stored in the destination

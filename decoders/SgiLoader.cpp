@@ -122,14 +122,10 @@ TDecodeResult DecodeSgi(std::span<const uint8_t> data) {
   // RLE rows may all share one record, so only the tables say how many rows there are.
   const uint64_t minimum = h.Storage == 0 ? uint64_t(rowBytes) * rows * shown : MinimumRunBytes(h.XSize, h.Bpc, 127, h.Bpc);
   const uint64_t dataStart = HeaderSize + (h.Storage == 0 ? 0 : uint64_t(rows) * channels * 8);
-  if (!TBitmap32::IsAcceptableSize(h.XSize, rows))
-    return Fail(TDecodeErrorKind::deTooLarge, std::to_string(h.XSize) + "x" + std::to_string(rows) + " exceeds 2^28 pixels");
-  if (!PlausibleDataSize(data.size() - dataStart, minimum))
-    return Fail(TDecodeErrorKind::deTruncated, "file far too short for its pixels");
-
   TDecodeError error;
   TBitmap32 bitmap;
-  if (!AllocateBitmap(bitmap, h.XSize, rows, error)) return TDecodeResult(error);
+  if (!AllocateBitmapForData(bitmap, h.XSize, rows, data.size() - dataStart, minimum, error))
+    return TDecodeResult(error);
   std::vector<uint8_t> buffer(rowBytes * shown);
   TSgiRows source(data, h, rows, channels);
   bool anyMissing = false, anyPresent = false;

@@ -19,8 +19,12 @@ constexpr size_t FooterSize = 26;
 constexpr size_t ExtensionAreaSize = 495;
 constexpr char FooterSignature[] = "TRUEVISION-XFILE.";  // followed by its terminating zero
 
-TDecodeResult Fail(TDecodeErrorKind kind, const std::string& why) {
-  return TDecodeResult::Fail(kind, "Invalid TGA image: " + why);
+TDecodeError Error(TDecodeErrorKind kind, const std::string& why) {
+  return {kind, "Invalid TGA image: " + why};
+}
+bool Refuse(TDecodeError& error, TDecodeErrorKind kind, const std::string& why) {
+  error = Error(kind, why);
+  return false;
 }
 
 struct TTgaHeader {
@@ -34,12 +38,16 @@ struct TTgaHeader {
   uint16_t Height = 0;
   uint8_t PixelBits = 0;
   uint8_t Descriptor = 0;
+  bool UseAlpha = false;
+  bool Premultiplied = false;
+  TPalette Palette;  // of a colour-mapped image
 
   unsigned AlphaBits() const { return Descriptor & 0x0F; }
   bool RightToLeft() const { return Descriptor & 0x10; }
   bool TopToBottom() const { return Descriptor & 0x20; }
   unsigned BaseType() const { return ImageType & 7u; }  // 1 mapped, 2 true colour, 3 grey
   bool Compressed() const { return ImageType & 8u; }
+  size_t PixelBytes() const { return (PixelBits + 7u) / 8; }
 };
 
 // The TGA 2.0 extension area's "Attributes Type" (field 24): 3 = alpha, 4 = premultiplied
@@ -79,11 +87,8 @@ TColor32 FromTrueColour(const uint8_t* p, unsigned bits, bool useAlpha) {
 
 bool ValidEntryBits(unsigned bits) { return bits == 15 || bits == 16 || bits == 24 || bits == 32; }
 
-}  // namespace
-
-TDecodeResult DecodeTga(std::span<const uint8_t> data) {
-  TByteReader r(data);
-  TTgaHeader h;  // field 1 to 5 of the header
+// Fields 1 to 5, which have to pass every check: the format has no magic number.
+bool ReadHeader(TByteReader& r, TTgaHeader& h, TDecodeError& error) {
   h.IdLength = r.U8();
   h.ColourMapType = r.U8();
   h.ImageType = r.U8();
@@ -95,109 +100,136 @@ TDecodeResult DecodeTga(std::span<const uint8_t> data) {
   h.Height = r.U16LE();
   h.PixelBits = r.U8();
   h.Descriptor = r.U8();
-  if (r.Failed()) return Fail(TDecodeErrorKind::deTruncated, "file shorter than its header");
+  if (r.Failed()) return Refuse(error, TDecodeErrorKind::deTruncated, "file shorter than its header");
 
-  // The format has no magic number, so the header has to pass every check.
   if (h.ColourMapType > 1)
-    return Fail(TDecodeErrorKind::deCorrupt, "colour map type " + std::to_string(h.ColourMapType));
-  if (h.ImageType == 0) return Fail(TDecodeErrorKind::deUnsupported, "file holds no image data");
+    return Refuse(error, TDecodeErrorKind::deCorrupt, "colour map type " + std::to_string(h.ColourMapType));
+  if (h.ImageType == 0) return Refuse(error, TDecodeErrorKind::deUnsupported, "file holds no image data");
   if (h.ImageType == 32 || h.ImageType == 33)
-    return Fail(TDecodeErrorKind::deUnsupported, "Huffman/delta/quadtree compression");
+    return Refuse(error, TDecodeErrorKind::deUnsupported, "Huffman/delta/quadtree compression");
   if (h.BaseType() < 1 || h.BaseType() > 3 || (h.ImageType & ~11u))
-    return Fail(TDecodeErrorKind::deCorrupt, "image type " + std::to_string(h.ImageType));
-  if (h.Descriptor & 0xC0) return Fail(TDecodeErrorKind::deUnsupported, "interleaved rows");
+    return Refuse(error, TDecodeErrorKind::deCorrupt, "image type " + std::to_string(h.ImageType));
+  if (h.Descriptor & 0xC0) return Refuse(error, TDecodeErrorKind::deUnsupported, "interleaved rows");
   if (h.ColourMapType == 1 && !ValidEntryBits(h.MapEntryBits))
-    return Fail(TDecodeErrorKind::deCorrupt, "colour map entries of " + std::to_string(h.MapEntryBits) + " bits");
+    return Refuse(error, TDecodeErrorKind::deCorrupt,
+                  "colour map entries of " + std::to_string(h.MapEntryBits) + " bits");
 
   const unsigned bits = h.PixelBits;
   switch (h.BaseType()) {
     case 1:
       if (h.ColourMapType != 1 || h.MapLength == 0)
-        return Fail(TDecodeErrorKind::deCorrupt, "colour-mapped image without a colour map");
+        return Refuse(error, TDecodeErrorKind::deCorrupt, "colour-mapped image without a colour map");
       if (bits != 8)
-        return Fail(TDecodeErrorKind::deUnsupported, std::to_string(bits) + "-bit colour-map indices");
-      break;
+        return Refuse(error, TDecodeErrorKind::deUnsupported,
+                      std::to_string(bits) + "-bit colour-map indices");
+      return true;
     case 2:
-      if (!ValidEntryBits(bits)) return Fail(TDecodeErrorKind::deCorrupt, std::to_string(bits) + "-bit true colour");
-      break;
+      if (!ValidEntryBits(bits))
+        return Refuse(error, TDecodeErrorKind::deCorrupt, std::to_string(bits) + "-bit true colour");
+      return true;
     default:
-      if (bits != 8 && bits != 16) return Fail(TDecodeErrorKind::deCorrupt, std::to_string(bits) + "-bit grey");
-      break;
+      if (bits != 8 && bits != 16)
+        return Refuse(error, TDecodeErrorKind::deCorrupt, std::to_string(bits) + "-bit grey");
+      return true;
   }
+}
 
-  // Alpha (field 5.6 and extension field 24). The descriptor's attribute bits are the primary
-  // signal; an extension area saying "alpha" (3) or "premultiplied" (4) adds alpha to a file
-  // whose descriptor forgot it. Its other values are not trusted to remove alpha: sample files
-  // from Truevision and others mark meaningful alpha as "undefined" or "none" there.
+// Alpha (field 5.6 and extension field 24). The descriptor's attribute bits are the primary
+// signal; an extension area saying "alpha" (3) or "premultiplied" (4) adds alpha to a file
+// whose descriptor forgot it. Its other values are not trusted to remove alpha: sample files
+// from Truevision and others mark meaningful alpha as "undefined" or "none" there.
+void ReadAlphaKind(std::span<const uint8_t> data, TTgaHeader& h) {
   const int attributes = ExtensionAttributesType(data);
   const bool extAlpha = attributes == 3 || attributes == 4;
-  const bool premultiplied = attributes == 4;
-  bool useAlpha = false;
+  h.Premultiplied = attributes == 4;
   if (h.BaseType() == 1)
-    useAlpha = h.MapEntryBits == 32 || (h.MapEntryBits == 16 && (h.AlphaBits() > 0 || extAlpha));
-  else if (bits == 32 || bits == 16)  // 16-bit files declaring 8 attribute bits exist: any count means the top bit
-    useAlpha = h.AlphaBits() > 0 || extAlpha;
+    h.UseAlpha = h.MapEntryBits == 32 || (h.MapEntryBits == 16 && (h.AlphaBits() > 0 || extAlpha));
+  // 16-bit files declaring 8 attribute bits exist: any count means the top bit.
+  else if (h.PixelBits == 32 || h.PixelBits == 16)
+    h.UseAlpha = h.AlphaBits() > 0 || extAlpha;
+}
 
-  // Image ID (field 6), then the colour map (field 7).
+// Image ID (field 6), then the colour map (field 7); leaves `r` at the image data.
+bool ReadColourMap(TByteReader& r, TTgaHeader& h, TDecodeError& error) {
   r.Skip(h.IdLength);
-  TPalette palette;
   if (h.ColourMapType == 1) {
     const size_t entryBytes = (h.MapEntryBits + 7u) / 8;
     auto map = r.Take(size_t(h.MapLength) * entryBytes);
-    if (r.Failed()) return Fail(TDecodeErrorKind::deTruncated, "colour map runs past the end of the file");
+    if (r.Failed())
+      return Refuse(error, TDecodeErrorKind::deTruncated, "colour map runs past the end of the file");
     if (h.BaseType() == 1) {  // a true-colour file may carry a map it does not use
-      palette.Resize(h.MapLength);
+      h.Palette.Resize(h.MapLength);
       for (size_t i = 0; i < h.MapLength; ++i)
-        palette.Set(i, FromTrueColour(map.data() + i * entryBytes, h.MapEntryBits, useAlpha));
+        h.Palette.Set(i, FromTrueColour(map.data() + i * entryBytes, h.MapEntryBits, h.UseAlpha));
     }
   }
-  if (r.Failed()) return Fail(TDecodeErrorKind::deTruncated, "image ID runs past the end of the file");
-  if (r.AtEnd()) return Fail(TDecodeErrorKind::deTruncated, "no pixel data");
-  const size_t pixelBytes = (bits + 7) / 8;
-  const uint64_t pixelCount = uint64_t(h.Width) * h.Height;
-  const uint64_t minimum = h.Compressed() ? MinimumRunBytes(pixelCount, unsigned(pixelBytes), 128, 1)
-                                          : pixelCount * pixelBytes;
-  if (!TBitmap32::IsAcceptableSize(h.Width, h.Height))
-    return Fail(TDecodeErrorKind::deTooLarge, std::to_string(h.Width) + "x" + std::to_string(h.Height) + " exceeds 2^28 pixels");
-  if (!PlausibleDataSize(r.Remaining(), minimum))
-    return Fail(TDecodeErrorKind::deTruncated, "file far too short for its pixels");
+  if (r.Failed())
+    return Refuse(error, TDecodeErrorKind::deTruncated, "image ID runs past the end of the file");
+  return true;
+}
 
-  TDecodeError error;
-  TBitmap32 bitmap;
-  if (!AllocateBitmap(bitmap, h.Width, h.Height, error)) return TDecodeResult(error);
-
-  // Image data (field 8): pixels run left to right, rows bottom to top unless the descriptor's
-  // bits 4 and 5 say otherwise. Packets may cross rows, so the stream is read as one.
-  TPixelPacketReader pixels(data.subspan(r.Pos()), pixelBytes, h.Compressed());
+// Image data (field 8): pixels run left to right, rows bottom to top unless the descriptor's
+// bits 4 and 5 say otherwise. Packets may cross rows, so the stream is read as one. Returns
+// the number of whole rows the data held.
+template <typename TConvert>
+int ReadRows(TPixelPacketReader& pixels, const TTgaHeader& h, TBitmap32& bitmap, TConvert convert) {
   const int w = h.Width, ht = h.Height;
-  bool complete = true;
-  int rowsDone = 0;
-  for (int row = 0; row < ht && complete; ++row) {
+  for (int row = 0; row < ht; ++row) {
     TColor32* line = bitmap.ScanLine(h.TopToBottom() ? row : ht - 1 - row);
     for (int col = 0; col < w; ++col) {
       const uint8_t* p = pixels.Next();
-      if (!p) {
-        complete = false;
-        break;
-      }
-      TColor32 c;
-      if (h.BaseType() == 1)
-        c = palette.At(p[0] >= h.MapFirst ? p[0] - h.MapFirst : 0);  // out-of-range indices clamp
-      else if (h.BaseType() == 2)
-        c = FromTrueColour(p, bits, useAlpha);
-      else
-        c = Color32(bits == 16 && useAlpha ? p[1] : 255, p[0], p[0], p[0]);
-      line[h.RightToLeft() ? w - 1 - col : col] = c;
+      if (!p) return row;
+      line[h.RightToLeft() ? w - 1 - col : col] = convert(p);
     }
-    if (complete) ++rowsDone;
   }
-  if (!complete && rowsDone == 0) return Fail(TDecodeErrorKind::deTruncated, "pixel data ends in the first row");
+  return ht;
+}
+
+// ReadRows with the conversion of the image's type and depth, chosen once.
+int ReadPixels(std::span<const uint8_t> data, const TTgaHeader& h, TBitmap32& bitmap) {
+  TPixelPacketReader pixels(data, h.PixelBytes(), h.Compressed());
+  const unsigned bits = h.PixelBits;
+  const bool useAlpha = h.UseAlpha;
+  switch (h.BaseType()) {
+    case 1:  // out-of-range indices clamp
+      return ReadRows(pixels, h, bitmap, [&h](const uint8_t* p) {
+        return h.Palette.At(p[0] >= h.MapFirst ? p[0] - h.MapFirst : 0);
+      });
+    case 2:
+      return ReadRows(pixels, h, bitmap,
+                        [=](const uint8_t* p) { return FromTrueColour(p, bits, useAlpha); });
+    default: {
+      const bool greyAlpha = bits == 16 && useAlpha;
+      return ReadRows(pixels, h, bitmap,
+                        [=](const uint8_t* p) { return Color32(greyAlpha ? p[1] : 255, p[0], p[0], p[0]); });
+    }
+  }
+}
+
+}  // namespace
+
+TDecodeResult DecodeTga(std::span<const uint8_t> data) {
+  TByteReader r(data);
+  TTgaHeader h;
+  TDecodeError error;
+  if (!ReadHeader(r, h, error)) return error;
+  ReadAlphaKind(data, h);
+  if (!ReadColourMap(r, h, error)) return error;
+  if (r.AtEnd()) return Error(TDecodeErrorKind::deTruncated, "no pixel data");
+
+  const uint64_t pixelCount = uint64_t(h.Width) * h.Height;
+  const uint64_t minimum = h.Compressed() ? MinimumRunBytes(pixelCount, unsigned(h.PixelBytes()), 128, 1)
+                                          : pixelCount * h.PixelBytes();
+  TBitmap32 bitmap;
+  if (!AllocateBitmapForData(bitmap, h.Width, h.Height, r.Remaining(), minimum, error)) return error;
+  const int rowsDone = ReadPixels(data.subspan(r.Pos()), h, bitmap);
+  if (rowsDone == 0) return Error(TDecodeErrorKind::deTruncated, "pixel data ends in the first row");
 
   // Writers that do not know about alpha leave the bytes at 0; such pictures are opaque.
-  FinishStraightAlpha(bitmap, !useAlpha       ? TAlphaMode::amOpaque
-                              : premultiplied ? TAlphaMode::amPremultipliedZeroIsNone
-                                              : TAlphaMode::amStraightZeroIsNone);
+  FinishStraightAlpha(bitmap, !h.UseAlpha       ? TAlphaMode::amOpaque
+                              : h.Premultiplied ? TAlphaMode::amPremultipliedZeroIsNone
+                                                : TAlphaMode::amStraightZeroIsNone);
   TDecodeResult result(std::move(bitmap));
-  result.SetPartial(!complete);
+  result.SetPartial(rowsDone < h.Height);
   return result;
 }

@@ -10,7 +10,7 @@
 #include "platform/FileSystem.h"
 
 namespace {
-// A settings file is a few kilobytes; anything beyond this is not one of ours and is ignored.
+// A settings file is a few kilobytes; a larger file is not read (and so never written over).
 constexpr uint64_t MaxIniFileSize = 64ull << 20;
 
 bool ParseHex(std::string_view digits, int32_t& value) {
@@ -89,11 +89,10 @@ std::string FloatToStr(double value) {
   return s;
 }
 
-TMemIniFile::TMemIniFile(std::string fileName) : FileName_(std::move(fileName)) {
+TMemIniFile::TMemIniFile(std::string fileName) {
   std::vector<uint8_t> bytes;
-  std::string error;
-  if (ReadFileBytes(FileName_, MaxIniFileSize, bytes, error))
-    SetText(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+  File_ = ReadSettingsFile(fileName, MaxIniFileSize, bytes);
+  SetText(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
 }
 
 void TMemIniFile::SetText(std::string_view text) {
@@ -149,11 +148,15 @@ std::string TMemIniFile::Text() const {
 }
 
 bool TMemIniFile::UpdateFile(std::string* error) const {
-  if (FileName_.empty()) {
+  if (File_.Path.empty()) {
     if (error) *error = "no file name";
     return false;
   }
-  return WriteFileAtomic(FileName_, Text(), error);
+  if (!File_.MayWrite()) {
+    if (error) *error = File_.Path + ": could not be read, so it is left as it is";
+    return false;
+  }
+  return WriteFileAtomic(File_.Path, Text(), error);
 }
 
 const TMemIniFile::TSection* TMemIniFile::FindSection(std::string_view section) const {

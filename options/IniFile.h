@@ -7,7 +7,8 @@
 // both sides trimmed; other lines are kept as they are. Look-ups ignore ASCII letter case and
 // take the first section of a name and, in it, the first entry of a key. Writing the file puts
 // each section's header, its entries and one empty line, with CR LF line ends, and replaces the
-// file atomically. User-interface thread only.
+// file atomically, but never over a file that exists and could not be read. User-interface
+// thread only.
 #pragma once
 
 #include <cstdint>
@@ -16,19 +17,25 @@
 #include <unordered_map>
 #include <vector>
 
+#include "platform/AppPaths.h"
+
 class TMemIniFile {
  public:
   TMemIniFile() = default;
-  // Reads the file at once; a missing or unreadable file gives an empty image.
+  // Reads the file at once; a missing or unreadable file gives an empty image (FileStatus
+  // tells which).
   explicit TMemIniFile(std::string fileName);
 
-  const std::string& FileName() const { return FileName_; }
-  void SetFileName(std::string fileName) { FileName_ = std::move(fileName); }
+  const std::string& FileName() const { return File_.Path; }
+  void SetFileName(std::string fileName) { File_ = {TSettingsFileStatus::Missing, std::move(fileName), {}}; }
+  // How the file was found; the owner may set an unreadable file aside (SetAsideSettingsFile).
+  TSettingsFileStatus& FileStatus() { return File_; }
 
   // Replaces the image with the parsed text, or renders the image as the file's text.
   void SetText(std::string_view text);
   std::string Text() const;
-  // Writes the image to FileName (temporary file + rename). False with a reason on failure.
+  // Writes the image to FileName (temporary file + rename). False with a reason on failure, and
+  // while the file there is one that could not be read.
   bool UpdateFile(std::string* error = nullptr) const;
 
   std::string ReadString(std::string_view section, std::string_view ident, std::string_view def) const;
@@ -67,7 +74,7 @@ class TMemIniFile {
   static const TEntry* FindEntry(const TSection& s, std::string_view ident);
   void RebuildSectionIndex();
 
-  std::string FileName_;
+  TSettingsFileStatus File_;
   std::vector<TSection> Sections_;
   std::unordered_map<std::string, size_t> FirstSection_;  // lower-case name -> section index
 };

@@ -1,8 +1,11 @@
 #include "platform/AppPaths.h"
 
+#include <fcntl.h>
+#include <stdio.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdlib>
 
 #include "platform/FileSystem.h"
@@ -18,6 +21,17 @@ void MakeFolders(const std::string& folder) {
   for (size_t i = 1; i <= folder.size(); ++i) {
     if (i == folder.size() || folder[i] == '/') mkdir(folder.substr(0, i).c_str(), 0700);
   }
+}
+
+// rename() that fails with EEXIST instead of replacing `to`.
+bool RenameNoReplace(const std::string& from, const std::string& to) {
+  if (renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return true;
+  if (errno != EINVAL && errno != ENOSYS) return false;
+  // A file system without RENAME_NOREPLACE: a second link fails on an existing name too. Should
+  // the old name stay, the data is safe under the new one all the same.
+  if (link(from.c_str(), to.c_str()) != 0) return false;
+  unlink(from.c_str());
+  return true;
 }
 }  // namespace
 
@@ -40,3 +54,40 @@ std::string SettingsFolder() {
 
 std::string SettingsFilePath() { return SettingsFolder() + "kirvane.ini"; }
 std::string RecentFoldersFilePath() { return SettingsFolder() + "folder.txt"; }
+
+TSettingsFileStatus ReadSettingsFile(const std::string& path, uint64_t maxBytes, std::vector<uint8_t>& bytes) {
+  bytes.clear();
+  TSettingsFileStatus file;
+  file.Path = path;
+  struct stat st;
+  if (stat(path.c_str(), &st) != 0) {
+    // A dangling symbolic link is there, only unreadable.
+    struct stat lst;
+    file.State = errno == ENOENT && lstat(path.c_str(), &lst) != 0 ? TSettingsFileStatus::Missing
+                                                                   : TSettingsFileStatus::Unreadable;
+    return file;
+  }
+  // Checked before opening, so that a FIFO is never opened at all.
+  std::string error;
+  if (!S_ISREG(st.st_mode) || !ReadFileBytes(path, maxBytes, bytes, error)) {
+    bytes.clear();
+    file.State = TSettingsFileStatus::Unreadable;
+    return file;
+  }
+  file.State = TSettingsFileStatus::Read;
+  return file;
+}
+
+bool SetAsideSettingsFile(TSettingsFileStatus& file) {
+  if (file.State != TSettingsFileStatus::Unreadable) return false;
+  for (int i = 0; i < 100; ++i) {
+    const std::string aside = file.Path + ".bad" + (i ? "." + std::to_string(i) : std::string());
+    if (RenameNoReplace(file.Path, aside)) {
+      file.State = TSettingsFileStatus::SetAside;
+      file.AsidePath = aside;
+      return true;
+    }
+    if (errno != EEXIST) return false;
+  }
+  return false;
+}

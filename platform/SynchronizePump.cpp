@@ -4,6 +4,8 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <cerrno>
+
 #include <QPointer>
 #include <QSocketNotifier>
 #include <QWidget>
@@ -21,8 +23,10 @@ namespace {
 int SignalPipe[2] = {-1, -1};
 
 void OnSignal(int) {
+  const int saved = errno;  // the interrupted code may be about to read it
   const char c = 1;
   [[maybe_unused]] const ssize_t n = write(SignalPipe[1], &c, 1);
+  errno = saved;
 }
 }  // namespace
 
@@ -41,6 +45,10 @@ void CloseOnTerminationSignals(QWidget* window) {
   sa.sa_handler = OnSignal;
   sigemptyset(&sa.sa_mask);
   sa.sa_flags = SA_RESTART;
-  sigaction(SIGTERM, &sa, nullptr);
-  sigaction(SIGINT, &sa, nullptr);
+  // SIGHUP: the terminal that started us was closed. A signal that was ignored at start (nohup,
+  // a background job of a shell) stays ignored.
+  for (int sig : {SIGTERM, SIGINT, SIGHUP}) {
+    struct sigaction old {};
+    if (sigaction(sig, nullptr, &old) == 0 && old.sa_handler != SIG_IGN) sigaction(sig, &sa, nullptr);
+  }
 }

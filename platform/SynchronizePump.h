@@ -11,7 +11,7 @@ class TSynchronizePump : public QObject {
   ~TSynchronizePump() override;
 };
 
-// Closes the given window when the process receives SIGTERM or SIGINT, so that a session that
-// ends (or a user's kill) still saves the settings. Call once, after the window exists.
+// Closes the given window when the process receives SIGTERM, SIGINT or SIGHUP, so that a session
+// that ends, a closed terminal or a user's kill still saves the settings. Call once, after the window exists.
 class QWidget;
 void CloseOnTerminationSignals(QWidget* window);

@@ -3,6 +3,7 @@ target_sources(kirvane_platform PRIVATE
   platform/Thread.cpp
   platform/WorkerSlot.cpp
   platform/AppPaths.cpp
+  platform/Paths.cpp
   platform/MimeFileTypes.cpp
   platform/Trash.cpp
 )

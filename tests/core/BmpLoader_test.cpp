@@ -289,6 +289,15 @@ TEST(BmpLoader, MalformedHeadersFailWithTheirReason) {
        TDecodeErrorKind::deUnsupported},
       {"pixels past the end", BmpFile(DibInfo40(1, 1, 24), px).Put32(10, 1u << 30), TDecodeErrorKind::deTruncated},
       {"no pixel data", BmpFile(DibInfo40(4, 4, 24), {}), TDecodeErrorKind::deTruncated},
+      // A few kilobytes must not make the decoder build a picture of a gigabyte.
+      {"RLE8, 1 KB for 16384x16000", BmpFile(DibInfo40(16384, 16000, 8, 1), TBytes().Fill(1024, 0xFF)),
+       TDecodeErrorKind::deTruncated},
+      {"RLE4, 1 KB for 16384x16000", BmpFile(DibInfo40(16384, 16000, 4, 2), TBytes().Fill(1024, 0xFF)),
+       TDecodeErrorKind::deTruncated},
+      {"1 bit, 3 KB for 16384x16000", BmpFile(DibInfo40(16384, 16000, 1), TBytes().Fill(3072, 0xFF)),
+       TDecodeErrorKind::deTruncated},
+      {"RLE8 cut before its first pixel", BmpFile(DibInfo40(4, 3, 8, 1), TBytes{0, 0}),
+       TDecodeErrorKind::deTruncated},
       {"OS/2 bitmap array", TBytes().Text("BA").Fill(40, 0), TDecodeErrorKind::deUnsupported},
       {"text", TBytes().Text("hello, world"), TDecodeErrorKind::deCorrupt},
   };
@@ -310,6 +319,28 @@ TEST(BmpLoader, MissingRowsGiveAPartialImage) {
   EXPECT_EQ(r.Bitmap().Pixel(0, 2), Color32(255, 0, 0, 0));
   EXPECT_EQ(r.Bitmap().Pixel(1, 1), 0u);
   EXPECT_EQ(r.Bitmap().Pixel(1, 0), 0u);
+}
+
+TEST(BmpLoader, PixelDataEndingEarlyIsMarkedPartial) {
+  const TBytes rows = TBytes().Fill(16, 0x80);  // two of four 2-pixel 24-bit rows
+  const struct {
+    const char* Name;
+    TBytes Bytes;
+    bool Partial;
+  } cases[] = {
+      {"bottom-up rows", BmpFile(DibInfo40(2, 4, 24), rows), true},
+      {"top-down rows", BmpFile(DibInfo40(2, -4, 24), rows), true},
+      // RLE8 on 4x3: runs of 4, end of line between rows.
+      {"RLE8 cut in the second row", BmpFile(DibInfo40(4, 3, 8, 1), TBytes{4, 1, 0, 0, 2, 1}), true},
+      {"RLE8 ending after the last pixel",
+       BmpFile(DibInfo40(4, 3, 8, 1), TBytes{4, 1, 0, 0, 4, 1, 0, 0, 4, 1}), false},
+      {"RLE8 ending with end of bitmap", BmpFile(DibInfo40(4, 3, 8, 1), TBytes{4, 1, 0, 1}), false},
+  };
+  for (const auto& c : cases) {
+    TDecodeResult r = DecodeBmp(c.Bytes);
+    ASSERT_TRUE(r) << c.Name << ": " << r.Error().Message;
+    EXPECT_EQ(r.Partial(), c.Partial) << c.Name;
+  }
 }
 
 TEST(BmpLoader, EverySampleCutAnywhereFailsOrDecodesAtItsSize) {

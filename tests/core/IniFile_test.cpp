@@ -1,8 +1,11 @@
 #include "options/IniFile.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <filesystem>
+#include <functional>
 
 #include "catalogue/FormatSettings.h"
 #include "tests/support/TestSupport.h"
@@ -136,6 +139,43 @@ TEST(IniFile, FileRoundTripAndAtomicReplace) {
   int files = 0;
   for (const auto& e : std::filesystem::directory_iterator(dir.Path())) files += e.is_regular_file();
   EXPECT_EQ(files, 1);
+}
+
+// A file that is there but cannot be read is never written over: only once it is set aside as
+// "<name>.bad" (an earlier one is kept) does a new file take its place.
+TEST(IniFile, AnUnreadableFileIsNeverWrittenOver) {
+  TTempDir dir;
+  const std::string path = dir.Path() + "kirvane.ini";
+  const std::string older = dir.File("kirvane.ini.bad", "older");
+  const struct {
+    const char* Kind;
+    std::function<int()> Make;
+  } kinds[] = {
+      {"FIFO", [&] { return mkfifo(path.c_str(), 0600); }},  // opening it would wait for a writer
+      {"folder", [&] { return mkdir(path.c_str(), 0700); }},
+      {"over 64 MiB", [&] { return truncate(dir.File("kirvane.ini", "[Option]\r\n").c_str(), (64 << 20) + 1); }},
+      {"dangling link", [&] { return symlink("gone", path.c_str()); }},
+  };
+  int asides = 0;
+  for (const auto& k : kinds) {
+    SCOPED_TRACE(k.Kind);
+    ASSERT_EQ(k.Make(), 0);
+    TMemIniFile ini(path);
+    EXPECT_EQ(ini.FileStatus().State, TSettingsFileStatus::Unreadable);
+    EXPECT_TRUE(ini.ReadSections().empty());
+    ini.WriteString("Option", "DoNow", "1");
+    std::string error;
+    EXPECT_FALSE(ini.UpdateFile(&error));
+    EXPECT_FALSE(error.empty());
+    ASSERT_TRUE(SetAsideSettingsFile(ini.FileStatus()));
+    EXPECT_EQ(ini.FileStatus().AsidePath, path + ".bad." + std::to_string(++asides));
+    EXPECT_TRUE(ini.UpdateFile());
+    EXPECT_EQ(TMemIniFile(path).ReadString("Option", "DoNow", ""), "1");
+    std::filesystem::remove(path);
+  }
+  const auto kept = ReadBytes(older);
+  EXPECT_EQ(std::string(kept.begin(), kept.end()), "older");
+  EXPECT_TRUE(std::filesystem::is_fifo(path + ".bad.1"));
 }
 
 }  // namespace

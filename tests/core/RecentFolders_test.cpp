@@ -1,6 +1,9 @@
 #include "app/RecentFolders.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <cstdio>
 
 #include "app/FileListTexts.h"
 #include "catalogue/FormatSettings.h"
@@ -39,6 +42,46 @@ TEST(RecentFolders, FileRoundTripWithCrLfAndNonAsciiNames) {
   EXPECT_EQ(LoadRecentFolders(path), list);
   ASSERT_TRUE(SaveRecentFolders(path, {}));
   EXPECT_TRUE(ReadBytes(path).empty());
+}
+
+// Names that are not UTF-8 keep their bytes, and a name may even hold a line end; every UTF-8
+// line, whatever it holds, reads as it always did.
+TEST(RecentFolders, EveryPathRoundTripsAndUtf8LinesReadAsTheyAre) {
+  const TRecentFolders utf8{"/a\\xFF/", "/b%FF/", "/c\\\\/", "/写真/\xEF\xBF\xBD/", "rel/", ""};
+  std::string text;
+  for (const std::string& f : utf8) text += f + "\r\n";
+  EXPECT_EQ(ParseRecentFolders(text), utf8);
+  EXPECT_EQ(RecentFoldersText(utf8), text);
+
+  const TRecentFolders bytes{"/x/\xFF/", "/x/\xFF\xFF/", "/x/\x83\x4E/", "/x/a\nb/", "/x/a\rb/", "/x/\xFFn/", "/x/\xFE"};
+  EXPECT_EQ(ParseRecentFolders(RecentFoldersText(bytes)), bytes);
+  EXPECT_EQ(RecentFoldersText({"/\xFF\r\n\x83/"}), "/\xFF\xFF\xFFr\xFFn\x83/\r\n");
+  // 0xFF before anything else, in a file written by hand, stays as it is.
+  EXPECT_EQ(ParseRecentFolders("/\xFFx/\xFF"), TRecentFolders{"/\xFFx/\xFF"});
+}
+
+// The list is read whole, however long; a file that is no list is reported, not read.
+TEST(RecentFolders, LongListsAreReadWholeAndOtherFilesAreReported) {
+  TTempDir dir;
+  const std::string path = dir.Path() + "folder.txt";
+  TRecentFolders many;
+  for (int i = 0; i < 200000; ++i) many.push_back("/home/user/pictures/" + std::to_string(i) + "/" + std::string(70, 'x') + "/");
+  ASSERT_TRUE(SaveRecentFolders(path, many));
+  ASSERT_GT(ReadBytes(path).size(), 16u << 20);
+  TSettingsFileStatus status;
+  EXPECT_EQ(LoadRecentFolders(path, &status), many);
+  EXPECT_EQ(status.State, TSettingsFileStatus::Read);
+
+  WriteText(path, std::string(2000001, '\n'));  // two million empty entries
+  EXPECT_TRUE(LoadRecentFolders(path, &status).empty());
+  EXPECT_EQ(status.State, TSettingsFileStatus::Unreadable);
+  std::remove(path.c_str());
+  ASSERT_EQ(mkfifo(path.c_str(), 0600), 0);
+  EXPECT_TRUE(LoadRecentFolders(path, &status).empty());  // at once: a FIFO is never opened
+  EXPECT_EQ(status.State, TSettingsFileStatus::Unreadable);
+  std::remove(path.c_str());
+  EXPECT_TRUE(LoadRecentFolders(path, &status).empty());
+  EXPECT_EQ(status.State, TSettingsFileStatus::Missing);
 }
 
 TEST(FileListTexts, CellsAndStatusTexts) {

@@ -1,18 +1,23 @@
 // The main window on the offscreen platform, with real folder trees in temporary folders.
 #include <QAbstractButton>
 #include <QAction>
+#include <QApplication>
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QComboBox>
 #include <QFileSystemModel>
+#include <QDir>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QProcess>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QFocusEvent>
 #include <QTimer>
 #include <QTreeView>
 
+#include <signal.h>
 #include <sys/stat.h>
 
 #include <filesystem>
@@ -63,6 +68,22 @@ class MainWinTest : public QObject {
   }
   int RowOf(const std::string& name) { return Form().IndexOfFile(Dir() + name); }
   QString Status(int panel) { return Form().StatusText(panel); }
+  std::string ConfigDir() const { return Config_->path().toStdString() + "/"; }
+
+  // For tests that run kirvane: with DoNow on, every listing records its folder in folder.txt.
+  void RecordEveryListing() { std::ofstream(ConfigDir() + "kirvane.ini") << "[Option]\r\nDoNow=1\r\n"; }
+  std::string FirstRecentFolder() const {
+    const TRecentFolders f = LoadRecentFolders(ConfigDir() + "folder.txt");
+    return f.empty() ? std::string() : f.front();
+  }
+  static void StartKirvane(QProcess& p, const QStringList& args, const std::string& workingFolder = {}) {
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+    p.setProcessEnvironment(env);
+    if (!workingFolder.empty()) p.setWorkingDirectory(QString::fromStdString(workingFolder));
+    p.start(QStringLiteral(KV_BIN_DIR "/kirvane"), args);
+    QVERIFY(p.waitForStarted());
+  }
   void ReleaseKey(int key, Qt::KeyboardModifiers mods = {}) { QTest::keyRelease(&List(), Qt::Key(key), mods); }
   void TypeKey(int key, Qt::KeyboardModifiers mods = {}) {
     QTest::keyPress(&List(), Qt::Key(key), mods);
@@ -269,7 +290,7 @@ class MainWinTest : public QObject {
     Go(Dir() + "sub/");
     QCOMPARE(Form().RecentFolders(), (TRecentFolders{Dir() + "sub/", Dir()}));
     Form().close();
-    const std::string config = Config_->path().toStdString() + "/";
+    const std::string config = ConfigDir();
     QCOMPARE(Text(config + "folder.txt"), Dir() + "sub/\r\n" + Dir() + "\r\n");
     TMemIniFile ini(config + "kirvane.ini");
     QCOMPARE(ini.ReadSections(),
@@ -359,45 +380,156 @@ class MainWinTest : public QObject {
     QVERIFY(view.Hint().isEmpty());
   }
 
+  // Enter goes to exactly the text typed, once, taken from the working folder and cleaned.
+  void addressComboGoesToTheTypedTextOnce() {
+    Touch(Dir() + "A/x.jpg");  // a slideshow needs a picture
+    fs::create_directories(Dir() + "a");
+    Form().Action("DoNowAct")->setChecked(true);  // records the folder as a recent one
+    Go(Dir() + "A/");
+    Form().Action("DoNowAct")->setChecked(false);
+    QComboBox& combo = *Form().AddressCombo();
+    QSignalSpy chosen(&combo, &QComboBox::activated);
+    Form().show();  // completion acts in a line edit that has the focus
+    QApplication::setActiveWindow(&Form());
+    combo.lineEdit()->setFocus();
+    QTRY_VERIFY(combo.lineEdit()->hasFocus());
+    auto enter = [&](const QString& text) {
+      combo.lineEdit()->clear();
+      QTest::keyClicks(combo.lineEdit(), text);
+      QTest::keyClick(combo.lineEdit(), Qt::Key_Return);
+      WaitListed();
+      return Form().History().NowItem()->Folder;
+    };
+    QCOMPARE(enter(QString::fromStdString(Dir() + "a/")), Dir() + "a/");  // not the recent "A/"
+    QCOMPARE(enter(QString::fromStdString(Dir() + "A/")), Dir() + "A/");
+    QCOMPARE(chosen.count(), 0);  // Enter is not also a choice of the equal recent folder
+    const QString cwd = QDir::currentPath();
+    QDir::setCurrent(QString::fromStdString(Dir()));
+    const std::string relative = enter(QStringLiteral("sub/../other/."));
+    QDir::setCurrent(cwd);
+    QCOMPARE(relative, Dir() + "other/");
+  }
+
+  // A folder whose name is not UTF-8 is shown with replacement characters but used by its bytes,
+  // from the combo and from folder.txt.
+  void aNameThatIsNotUtf8StaysItsBytes() {
+    const std::string odd = Dir() + "\xFF\xFE/";
+    Touch(odd + "g.jpg");
+    Form().Action("DoNowAct")->setChecked(true);
+    Go(odd);
+    Go(Dir());
+    QCOMPARE(Form().RecentFolders(), (TRecentFolders{Dir(), odd}));
+    Form().Action("DoNowAct")->setChecked(false);
+    QComboBox& combo = *Form().AddressCombo();
+    QCOMPARE(combo.currentIndex(), 0);
+    QTest::keyClick(&combo, Qt::Key_Down);  // the next recent folder, chosen with the list closed
+    WaitListed();
+    QCOMPARE(Form().History().NowItem()->Folder, odd);
+    QCOMPARE(List().ItemsCount(), 1);
+    QTest::keyClick(combo.lineEdit(), Qt::Key_Return);  // the text shown stands for the bytes
+    WaitListed();
+    QCOMPARE(Form().History().NowItem()->Folder, odd);
+    QCOMPARE(Status(0), QStringLiteral("0 個のオブジェクトを選択"));
+    Form().close();
+    const std::string config = ConfigDir();
+    QCOMPARE(LoadRecentFolders(config + "folder.txt"), (TRecentFolders{Dir(), odd}));
+    fs::remove_all(odd);  // QTemporaryDir cannot name it
+  }
+
+  // A kirvane.ini or folder.txt that is there but cannot be read (here FIFOs, which would block
+  // a plain open) is set aside, the user is told, and new files are written at close.
+  void unreadableSettingsFilesAreSetAside() {
+    Form_.reset();
+    const std::string config = ConfigDir();
+    QCOMPARE(mkfifo((config + "kirvane.ini").c_str(), 0600), 0);
+    QCOMPARE(mkfifo((config + "folder.txt").c_str(), 0600), 0);
+    Form_ = std::make_unique<TFormKirvane>();
+    Form().FirstActivate();
+    WaitListed();
+    QVERIFY(fs::is_fifo(config + "kirvane.ini.bad"));
+    QVERIFY(fs::is_fifo(config + "folder.txt.bad"));
+    QMessageBox* box = Form().findChild<QMessageBox*>();
+    QVERIFY(box);
+    QTRY_VERIFY(box->isVisible());
+    QCOMPARE(box->windowTitle(), QStringLiteral("注意"));
+    QVERIFY(box->text().contains(QString::fromStdString(config + "kirvane.ini.bad")));
+    QVERIFY(box->text().contains(QString::fromStdString(config + "folder.txt.bad")));
+    Form().close();
+    QVERIFY(fs::is_regular_file(config + "kirvane.ini"));
+    QVERIFY(fs::is_regular_file(config + "folder.txt"));
+  }
+
+  // Options end the program before it starts or meets another instance; no display is needed.
+  void commandLineOptions() {
+    const struct {
+      QStringList Args;
+      int Exit;
+      const char* Stdout;
+      const char* Stderr;
+    } cases[] = {
+        {{"--help"}, 0, "usage: kirvane", ""},
+        {{"--version"}, 0, "kirvane 2.31\n", ""},
+        {{"--help", "/tmp"}, 0, "usage: kirvane", ""},
+        {{"-x"}, 2, "", "unknown option -x"},
+        {{"/tmp", "--bogus"}, 2, "", "unknown option --bogus"},
+    };
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    for (const char* name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"}) env.remove(name);
+    const std::string config = ConfigDir();
+    for (const auto& c : cases) {
+      QProcess p;
+      p.setProcessEnvironment(env);
+      p.start(QStringLiteral(KV_BIN_DIR "/kirvane"), c.Args);
+      QVERIFY(p.waitForFinished(20000));
+      QCOMPARE(p.exitCode(), c.Exit);
+      const QString out = QString::fromUtf8(p.readAllStandardOutput());
+      const QString err = QString::fromUtf8(p.readAllStandardError());
+      QVERIFY2(*c.Stdout ? out.startsWith(c.Stdout) : out.isEmpty(), qPrintable(out));
+      QVERIFY2(*c.Stderr ? err.contains(c.Stderr) : err.isEmpty(), qPrintable(err));
+    }
+    QVERIFY(!fs::exists(config + "kirvane.ini"));  // no window ever started
+  }
+
+  // A closed terminal (SIGHUP) ends the program as SIGTERM does, writing both files. The start
+  // path is relative to the working folder and dotted.
+  void hangUpClosesNormally() {
+    RecordEveryListing();
+    QProcess p;
+    StartKirvane(p, {QStringLiteral("./..//other/.")}, Dir() + "sub");
+    QTRY_COMPARE_WITH_TIMEOUT(FirstRecentFolder(), Dir() + "other/", 20000);
+    fs::remove(ConfigDir() + "kirvane.ini");
+    ::kill(pid_t(p.processId()), SIGHUP);
+    QVERIFY(p.waitForFinished(20000));
+    QCOMPARE(p.exitStatus(), QProcess::NormalExit);
+    QVERIFY(TMemIniFile(ConfigDir() + "kirvane.ini").SectionExists("GraphicTypes"));
+  }
+
   // Two real processes: the second hands its argument over to the first and exits 0.
   void secondInstanceHandsOverItsFirstArgument() {
-    const QString bin = QStringLiteral(KV_BIN_DIR "/kirvane");
-    const std::string config = Config_->path().toStdString() + "/";
-    // With DoNow on, every listing records its folder in folder.txt, which the test can read.
-    std::ofstream(config + "kirvane.ini") << "[Option]\r\nDoNow=1\r\n";
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("QT_QPA_PLATFORM", "offscreen");
+    RecordEveryListing();
+    const std::string config = ConfigDir();
     QProcess first;
-    first.setProcessEnvironment(env);
-    first.start(bin, {QString::fromStdString(Dir() + "sub")});
-    QVERIFY(first.waitForStarted());
-    auto firstLine = [&] {
-      const TRecentFolders f = LoadRecentFolders(config + "folder.txt");
-      return f.empty() ? std::string() : f.front();
-    };
-    QTRY_COMPARE_WITH_TIMEOUT(firstLine(), Dir() + "sub/", 20000);
+    StartKirvane(first, {QString::fromStdString(Dir() + "sub")});
+    QTRY_COMPARE_WITH_TIMEOUT(FirstRecentFolder(), Dir() + "sub/", 20000);
 
-    QProcess second;
-    second.setProcessEnvironment(env);
-    second.start(bin, {QString::fromStdString(Dir() + "other/f.jpg"), QStringLiteral("/ignored")});
+    QProcess second;  // a relative path is the second start's, and is handed over cleaned
+    StartKirvane(second, {QStringLiteral("../other/./f.jpg"), QStringLiteral("/ignored")}, Dir() + "sub");
     QVERIFY(second.waitForFinished(20000));
     QCOMPARE(second.exitCode(), 0);
-    QTRY_COMPARE_WITH_TIMEOUT(firstLine(), Dir() + "other/", 20000);
+    QTRY_COMPARE_WITH_TIMEOUT(FirstRecentFolder(), Dir() + "other/", 20000);
 
     QProcess third;  // no argument: the first only comes to the front
-    third.setProcessEnvironment(env);
-    third.start(bin, {});
+    StartKirvane(third, {});
     QVERIFY(third.waitForFinished(20000));
     QCOMPARE(third.exitCode(), 0);
-    QCOMPARE(firstLine(), Dir() + "other/");
+    QCOMPARE(FirstRecentFolder(), Dir() + "other/");
 
     // A crashed first instance leaves its lock and socket behind; the next start is not blocked.
     first.kill();
     first.waitForFinished();
     QProcess fourth;
-    fourth.setProcessEnvironment(env);
-    fourth.start(bin, {QString::fromStdString(Dir())});
-    QTRY_COMPARE_WITH_TIMEOUT(firstLine(), Dir(), 20000);
+    StartKirvane(fourth, {QString::fromStdString(Dir())});
+    QTRY_COMPARE_WITH_TIMEOUT(FirstRecentFolder(), Dir(), 20000);
     QCOMPARE(fourth.state(), QProcess::Running);
     fourth.terminate();  // closes the window normally: the settings are saved
     QVERIFY(fourth.waitForFinished(20000));
