@@ -16,3 +16,14 @@ TDecodeResult DecodeTga(std::span<const uint8_t> data);   // TgaLoader.cpp
 TDecodeResult DecodePcx(std::span<const uint8_t> data);   // PcxLoader.cpp
 TDecodeResult DecodeSgi(std::span<const uint8_t> data);   // SgiLoader.cpp
 TDecodeResult DecodePsd(std::span<const uint8_t> data);   // PsdLoader.cpp (psd, pdd)
+
+// A look at a file's first bytes, made before the rest of the file is read (`head` is the whole
+// file when the file is that short). False, with the error its decoder would give, only for a
+// file that its decoder refuses from these bytes and the file's size alone. Each decoder makes
+// the same check first.
+using TProbeFn = bool (*)(std::span<const uint8_t> head, uint64_t fileSize, TDecodeError& error);
+bool ProbeJpeg(std::span<const uint8_t> head, uint64_t fileSize, TDecodeError& error);
+bool ProbePng(std::span<const uint8_t> head, uint64_t fileSize, TDecodeError& error);
+bool ProbeTiff(std::span<const uint8_t> head, uint64_t fileSize, TDecodeError& error);  // also raw fax
+bool ProbeEps(std::span<const uint8_t> head, uint64_t fileSize, TDecodeError& error);
+bool ProbeIco(std::span<const uint8_t> head, uint64_t fileSize, TDecodeError& error);

@@ -147,15 +147,26 @@ uint32_t DecodeLines(const std::vector<uint8_t>& tiff, uint32_t maxLines, bool s
   return done;
 }
 
+TDecodeError NotFax() { return {TDecodeErrorKind::deCorrupt, "neither a TIFF nor a raw G3 fax stream"}; }
+
 }  // namespace
 
+bool ProbeRawFax(std::span<const uint8_t> head, uint64_t fileSize, TDecodeError& error) {
+  if (fileSize > MaxRawFaxBytes) {
+    error = {TDecodeErrorKind::deTooLarge, "raw fax stream larger than 64 MiB"};
+    return false;
+  }
+  // The stream begins with an EOL, eleven or more 0 bits: its first byte is 0.
+  if (head.size() < 2 || head[0] != 0) {
+    error = NotFax();
+    return false;
+  }
+  return true;
+}
+
 TDecodeResult DecodeRawFax(std::span<const uint8_t> data) {
-  auto notFax = [] {
-    return TDecodeResult::Fail(TDecodeErrorKind::deCorrupt, "neither a TIFF nor a raw G3 fax stream");
-  };
-  if (data.size() < 2) return notFax();
-  if (data.size() > MaxRawFaxBytes)
-    return TDecodeResult::Fail(TDecodeErrorKind::deTooLarge, "raw fax stream larger than 64 MiB");
+  TDecodeError error;
+  if (!ProbeRawFax(data, data.size(), error)) return error;
 
   std::vector<uint8_t> tiff(DataOffset + data.size());
   std::memcpy(tiff.data() + DataOffset, data.data(), data.size());
@@ -177,17 +188,16 @@ TDecodeResult DecodeRawFax(std::span<const uint8_t> data) {
       }
     }
   }
-  if (bestScore < MinCleanLines) return notFax();
+  if (bestScore < MinCleanLines) return NotFax();
 
   TBitmap32 bitmap;
-  TDecodeError error;
   if (!TBitmap32::IsAcceptableSize(best.Width, bestLines))
     return TDecodeResult::Fail(TDecodeErrorKind::deTooLarge, "fax page exceeds 2^28 pixels");
   std::vector<uint8_t> bits;
   size_t rowBytes = 0;
   WriteDirectory(tiff, best, bestLines);
   const uint32_t decoded = DecodeLines(tiff, bestLines, false, &bits, rowBytes);
-  if (decoded == 0) return notFax();
+  if (decoded == 0) return NotFax();
   if (!AllocateBitmap(bitmap, best.Width, decoded, error)) {
     error.Message = "fax: " + error.Message;
     return error;

@@ -16,7 +16,6 @@
 
 namespace {
 
-constexpr size_t DirEntrySize = 16;
 // A DIB entry larger than this is a malformed or hostile directory: the format cannot describe it.
 constexpr int64_t MaxDibIconSide = 256;
 // Fallbacks tried after the best image fails, so that a directory of thousands of broken
@@ -115,15 +114,24 @@ TDecodeResult DecodeDibIcon(std::span<const uint8_t> data) {
 
 }  // namespace
 
-TDecodeResult DecodeIco(std::span<const uint8_t> data) {
+bool ProbeIco(std::span<const uint8_t> head, uint64_t, TDecodeError& error) {
   // ICONDIR: reserved (0), type (1 icon, 2 cursor), count.
-  TByteReader r(data);
+  TByteReader r(head);
   const uint16_t reserved = r.U16LE();
   const uint16_t type = r.U16LE();
   const uint16_t count = r.U16LE();
-  if (r.Failed()) return Fail(TDecodeErrorKind::deTruncated, "directory cut short");
-  if (reserved != 0 || (type != 1 && type != 2)) return Fail(TDecodeErrorKind::deCorrupt, "not an icon");
-  if (count == 0) return Fail(TDecodeErrorKind::deCorrupt, "no images");
+  if (r.Failed()) error = {TDecodeErrorKind::deTruncated, "ICO: directory cut short"};
+  else if (reserved != 0 || (type != 1 && type != 2)) error = {TDecodeErrorKind::deCorrupt, "ICO: not an icon"};
+  else if (count == 0) error = {TDecodeErrorKind::deCorrupt, "ICO: no images"};
+  else return true;
+  return false;
+}
+
+TDecodeResult DecodeIco(std::span<const uint8_t> data) {
+  TDecodeError error;
+  if (!ProbeIco(data, data.size(), error)) return error;
+  TByteReader r(data, 4);
+  const uint16_t count = r.U16LE();
 
   // ICONDIRENTRY: width, height, colours, reserved (u8 each), planes, bit count (u16), bytes in
   // resource, image offset (u32). Only the last two are trusted; they are checked against the

@@ -171,8 +171,7 @@ inline TColor32 CmykPixel(const JSAMPLE* p, bool inverted) {
 }
 
 // Starts the decompressor: checks the tables and, for a progressive or multi-scan file, reads
-// every scan. Done before the bitmap is allocated, so damaged files fail without it. Returns
-// false on a libjpeg error.
+// every scan. Returns false on a libjpeg error.
 bool StartDecompress(TJpegSession& s) {
   if (setjmp(s.Err.Jump)) return false;
   jpeg_start_decompress(&s.Info);
@@ -221,10 +220,16 @@ bool DecodeRows(TJpegSession& s, TBitmap32& bitmap, JSAMPROW* rows) {
 
 }  // namespace
 
+bool ProbeJpeg(std::span<const uint8_t> head, uint64_t, TDecodeError& error) {
+  if (head.size() >= 4 && head[0] == 0xFF && head[1] == 0xD8) return true;
+  error = {head.size() < 4 ? TDecodeErrorKind::deTruncated : TDecodeErrorKind::deCorrupt,
+           "JPEG: no start-of-image marker"};
+  return false;
+}
+
 TDecodeResult DecodeJpeg(std::span<const uint8_t> data) {
-  if (data.size() < 4 || data[0] != 0xFF || data[1] != 0xD8)
-    return TDecodeResult::Fail(data.size() < 4 ? TDecodeErrorKind::deTruncated : TDecodeErrorKind::deCorrupt,
-                               "JPEG: no start-of-image marker");
+  TDecodeError error;
+  if (!ProbeJpeg(data, data.size(), error)) return error;
   TJpegSession s;
   if (!ReadHeader(s, data)) return Failure(s);
 
@@ -252,13 +257,18 @@ TDecodeResult DecodeJpeg(std::span<const uint8_t> data) {
     blocks += uint64_t(s.Info.comp_info[i].width_in_blocks) * s.Info.comp_info[i].height_in_blocks;
   s.Progress.MaxVisits = std::max(MinBlockVisits, blocks * MaxFullPasses);
 
-  if (!StartDecompress(s)) return Failure(s);
+  // Huffman coding spends at least one bit on every block of every component (its DC code, in
+  // the first scan that carries it); an arithmetic coder adapts to a flat picture until a block
+  // costs almost nothing. The header has been read: the rest of the file is all the scan data.
+  // The bitmap comes before the decompressor starts, which for a progressive file allocates the
+  // coefficients and reads every scan.
   TBitmap32 bitmap;
-  TDecodeError error;
-  if (!AllocateBitmap(bitmap, width, height, error)) {
+  const uint64_t minimumScanBytes = s.Info.arith_code ? 0 : (blocks + 7) / 8;
+  if (!AllocateBitmapForData(bitmap, width, height, s.Info.src->bytes_in_buffer, minimumScanBytes, error)) {
     error.Message = "JPEG: " + error.Message;
     return error;
   }
+  if (!StartDecompress(s)) return Failure(s);
   std::vector<JSAMPROW> rows(size_t(bitmap.Height()));
   for (int y = 0; y < bitmap.Height(); ++y) rows[size_t(y)] = reinterpret_cast<JSAMPROW>(bitmap.ScanLine(y));
   if (!DecodeRows(s, bitmap, rows.data())) return Failure(s);

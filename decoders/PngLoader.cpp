@@ -13,13 +13,20 @@
 #include <bit>
 #include <cstdio>
 #include <cstring>
-#include <vector>
 
 #include "decoders/Decoders.h"
 
 namespace {
 
 constexpr size_t SignatureSize = 8;
+// No side can be longer than the bitmap's pixel limit; the pixel count is checked on its own.
+constexpr uint32_t MaxSide = uint32_t(TBitmap32::MaxPixels);
+// libpng's own defaults for ancillary chunks: how many it keeps, and the most memory one (or its
+// decompressed text or profile) may take.
+constexpr png_uint_32 MaxCachedChunks = 1000;
+constexpr png_alloc_size_t MaxChunkMemory = 8000000;
+// A deflate stream expands at most 1032 times: 258 bytes from a match coded in 2 bits.
+constexpr uint64_t MaxDeflateRatio = 1032;
 
 struct TPngState {
   std::span<const uint8_t> Data;
@@ -29,8 +36,9 @@ struct TPngState {
   png_structp Png = nullptr;
   png_infop Info = nullptr;
   bool HasAlpha = false;
+  int Passes = 1;
+  unsigned StoredBitsPerPixel = 0;
   TBitmap32 Bitmap;
-  std::vector<png_bytep> Rows;
 
   TPngState() = default;
   TPngState(const TPngState&) = delete;
@@ -71,14 +79,17 @@ TDecodeResult Failure(const TPngState& s) {
 bool ReadHeader(TPngState& s) {
   if (setjmp(png_jmpbuf(s.Png))) return false;
   png_set_read_fn(s.Png, &s, ReadData);
-  // Width and height are limited by the bitmap's pixel count instead of libpng's default
-  // 1,000,000 per side, which would refuse long but small strips.
-  png_set_user_limits(s.Png, PNG_UINT_31_MAX, PNG_UINT_31_MAX);
+  // Sides are limited by the bitmap's pixel count instead of libpng's default 1,000,000, which
+  // would refuse long but small strips.
+  png_set_user_limits(s.Png, MaxSide, MaxSide);
+  png_set_chunk_cache_max(s.Png, MaxCachedChunks);
+  png_set_chunk_malloc_max(s.Png, MaxChunkMemory);
   png_read_info(s.Png, s.Info);
 
   const int colorType = png_get_color_type(s.Png, s.Info);
   const int bitDepth = png_get_bit_depth(s.Png, s.Info);
   const bool trns = png_get_valid(s.Png, s.Info, PNG_INFO_tRNS) != 0;
+  s.StoredBitsPerPixel = unsigned(bitDepth) * png_get_channels(s.Png, s.Info);
   s.HasAlpha = (colorType & PNG_COLOR_MASK_ALPHA) != 0 || trns;
 
   if (bitDepth == 16) png_set_scale_16(s.Png);
@@ -91,15 +102,23 @@ bool ReadHeader(TPngState& s) {
   if (little) png_set_bgr(s.Png);
   else png_set_swap_alpha(s.Png);
   if (!s.HasAlpha) png_set_filler(s.Png, 0xFF, little ? PNG_FILLER_AFTER : PNG_FILLER_BEFORE);
-  png_set_interlace_handling(s.Png);
+  s.Passes = png_set_interlace_handling(s.Png);
   png_read_update_info(s.Png, s.Info);
   return true;
 }
 
+// Row by row, pass by pass, so that no table of row pointers (8 bytes a row) is needed.
 bool ReadImage(TPngState& s) {
   if (setjmp(png_jmpbuf(s.Png))) return false;
-  png_read_image(s.Png, s.Rows.data());
+  for (int pass = 0; pass < s.Passes; ++pass)
+    for (int y = 0; y < s.Bitmap.Height(); ++y) png_read_row(s.Png, reinterpret_cast<png_bytep>(s.Bitmap.ScanLine(y)), nullptr);
   return true;
+}
+
+// The fewest bytes of compressed image data that can hold the picture: its rows of samples
+// (interlaced or not, filter bytes aside) at deflate's best ratio.
+uint64_t MinimumImageData(const TPngState& s, uint64_t width, uint64_t height) {
+  return (width * s.StoredBitsPerPixel + 7) / 8 * height / MaxDeflateRatio;
 }
 
 void Premultiply(TBitmap32& bitmap) {
@@ -112,10 +131,16 @@ void Premultiply(TBitmap32& bitmap) {
 
 }  // namespace
 
+bool ProbePng(std::span<const uint8_t> head, uint64_t, TDecodeError& error) {
+  if (head.size() >= SignatureSize && png_sig_cmp(head.data(), 0, SignatureSize) == 0) return true;
+  error = {head.size() < SignatureSize ? TDecodeErrorKind::deTruncated : TDecodeErrorKind::deCorrupt,
+           "PNG: no PNG signature"};
+  return false;
+}
+
 TDecodeResult DecodePng(std::span<const uint8_t> data) {
-  if (data.size() < SignatureSize || png_sig_cmp(data.data(), 0, SignatureSize) != 0)
-    return TDecodeResult::Fail(data.size() < SignatureSize ? TDecodeErrorKind::deTruncated : TDecodeErrorKind::deCorrupt,
-                               "PNG: no PNG signature");
+  TDecodeError error;
+  if (!ProbePng(data, data.size(), error)) return error;
   TPngState s;
   s.Data = data;
   s.Png = png_create_read_struct(PNG_LIBPNG_VER_STRING, &s, OnError, OnWarning);
@@ -124,15 +149,13 @@ TDecodeResult DecodePng(std::span<const uint8_t> data) {
   if (!ReadHeader(s)) return Failure(s);
 
   const int64_t width = png_get_image_width(s.Png, s.Info), height = png_get_image_height(s.Png, s.Info);
-  TDecodeError error;
-  if (!AllocateBitmap(s.Bitmap, width, height, error)) {
+  // libpng has read up to the first image data chunk: what follows is all the file has for it.
+  if (!AllocateBitmapForData(s.Bitmap, width, height, data.size() - s.Pos, MinimumImageData(s, width, height), error)) {
     error.Message = "PNG: " + error.Message;
     return error;
   }
   if (png_get_rowbytes(s.Png, s.Info) != s.Bitmap.Stride())
     return TDecodeResult::Fail(TDecodeErrorKind::deUnsupported, "PNG: unexpected row layout after transforms");
-  s.Rows.resize(size_t(height));
-  for (int y = 0; y < s.Bitmap.Height(); ++y) s.Rows[size_t(y)] = reinterpret_cast<png_bytep>(s.Bitmap.ScanLine(y));
   if (!ReadImage(s)) return Failure(s);
   // The chunks after the image data (text, time) are not needed, so png_read_end is not called.
   if (s.HasAlpha) Premultiply(s.Bitmap);

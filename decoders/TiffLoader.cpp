@@ -104,10 +104,32 @@ struct TRgbaReader {
   }
 };
 
-TDecodeResult TiffFailure(TDecodeErrorKind kind, const std::string& what, const TTiffMemoryFile& file) {
+TDecodeError TiffFailure(TDecodeErrorKind kind, const std::string& what, const TTiffMemoryFile& file) {
   std::string message = "TIFF: " + what;
   if (!file.LastError().empty()) message += " (" + file.LastError() + ")";
-  return TDecodeResult::Fail(kind, message);
+  return {kind, message};
+}
+
+// The DOS EPS binary header: where the TIFF preview lies. False when it names none, or one
+// beyond the end of the file.
+bool ReadEpsHeader(std::span<const uint8_t> head, uint64_t fileSize, uint64_t& offset, uint64_t& length,
+                   TDecodeError& error) {
+  TByteReader header(head);
+  if (header.U32LE() != EpsMagic || head.size() < EpsHeaderSize) {
+    error = {TDecodeErrorKind::deUnsupported, "EPS: no binary header, so no TIFF preview (PostScript is not rendered)"};
+    return false;
+  }
+  header.Seek(20);
+  offset = header.U32LE(), length = header.U32LE();
+  if (offset == 0 || length == 0) {
+    error = {TDecodeErrorKind::deUnsupported, "EPS: the file has no TIFF preview"};
+    return false;
+  }
+  if (offset + length > fileSize) {
+    error = {TDecodeErrorKind::deTruncated, "EPS: the TIFF preview lies beyond the end of the file"};
+    return false;
+  }
+  return true;
 }
 
 }  // namespace
@@ -188,92 +210,191 @@ bool IsTiffSignature(std::span<const uint8_t> data) {
 
 // ---- The first page ----------------------------------------------------------------------------
 
+namespace {
+
+// What the first directory says about the page, read before any pixel is decoded.
+struct TTiffPage {
+  uint32_t Width = 0, Height = 0;  // as stored, before orientation
+  uint16_t Orientation = ORIENTATION_TOPLEFT;
+  bool Transposed = false;          // orientations 5-8 swap the axes
+  uint32_t BandRows = 0;            // rows per call when transposing
+  uint64_t StoredBytes = 0;         // strip or tile data inside the file
+  uint64_t MinimumStoredBytes = 0;  // the fewest stored bytes that can hold the page
+};
+
+// The fewest stored bytes that can hold `raw` bytes of samples, `width` x `height` pixels, under
+// a compression scheme; 0 for schemes without such a bound (adaptive coders, and old-style
+// JPEG, whose data need not be in the strips).
+uint64_t MinimumStoredBytes(uint16_t compression, uint64_t raw, uint32_t width, uint32_t height) {
+  switch (compression) {
+    case COMPRESSION_NONE:
+      return raw;
+    case COMPRESSION_PACKBITS:  // a 2-byte run gives at most 128 bytes
+      return raw / 64;
+    case COMPRESSION_LZW:  // a code takes 9 bits or more; no string is longer than the code table
+      return raw * 9 / (8 * 8192);
+    case COMPRESSION_ADOBE_DEFLATE:
+    case COMPRESSION_DEFLATE:  // 258 bytes from a match coded in 2 bits
+      return raw / 1032;
+    case COMPRESSION_CCITTRLE:
+    case COMPRESSION_CCITTRLEW:
+    case COMPRESSION_CCITTFAX3:
+    case COMPRESSION_CCITTFAX4:  // a line like the one above it still takes a bit
+      return (uint64_t(height) + 7) / 8;
+    case COMPRESSION_JPEG:  // Huffman coding: a bit per 8x8 block of the first component at least
+      return ((uint64_t(width) + 7) / 8 * ((uint64_t(height) + 7) / 8) + 7) / 8;
+    default:
+      return 0;
+  }
+}
+
+// The strip or tile bytes that lie inside the file, counted until there are `enough`.
+uint64_t StoredBytes(TIFF* tif, uint64_t fileSize, uint64_t enough) {
+  const uint32_t count = TIFFIsTiled(tif) ? TIFFNumberOfTiles(tif) : TIFFNumberOfStrips(tif);
+  uint64_t sum = 0;
+  for (uint32_t i = 0; i < count && sum < enough; ++i) {
+    const uint64_t offset = TIFFGetStrileOffset(tif, i), bytes = TIFFGetStrileByteCount(tif, i);
+    if (offset < fileSize) sum += std::min(bytes, fileSize - offset);
+  }
+  return sum;
+}
+
+bool ReadPageHeader(const TTiffMemoryFile& file, uint64_t fileSize, TTiffPage& page, TDecodeError& error) {
+  TIFF* tif = file.Tiff();
+  if (!TIFFGetField(tif, TIFFTAG_IMAGEWIDTH, &page.Width) || !TIFFGetField(tif, TIFFTAG_IMAGELENGTH, &page.Height)) {
+    error = TiffFailure(TDecodeErrorKind::deCorrupt, "no image size", file);
+    return false;
+  }
+  TIFFGetFieldDefaulted(tif, TIFFTAG_ORIENTATION, &page.Orientation);
+  if (page.Orientation < ORIENTATION_TOPLEFT || page.Orientation > ORIENTATION_LEFTBOT)
+    page.Orientation = ORIENTATION_TOPLEFT;
+  page.Transposed = page.Orientation >= ORIENTATION_LEFTTOP;
+
+  char message[1024] = "";
+  if (!TIFFRGBAImageOK(tif, message)) {
+    error = TiffFailure(TDecodeErrorKind::deUnsupported, message, file);
+    return false;
+  }
+
+  // Whole strips or tile rows per band, so libtiff decodes each once.
+  const uint32_t width = page.Width, height = page.Height;
+  if (page.Transposed) {
+    uint32_t unit = 0;
+    if (TIFFIsTiled(tif)) TIFFGetField(tif, TIFFTAG_TILELENGTH, &unit);
+    else TIFFGetFieldDefaulted(tif, TIFFTAG_ROWSPERSTRIP, &unit);
+    unit = std::clamp<uint32_t>(unit, 1, std::max<uint32_t>(height, 1));
+    page.BandRows = uint32_t(std::min<uint64_t>(height, uint64_t(unit) * ((MinBandRows + unit - 1) / unit)));
+  }
+  const uint64_t pixels = uint64_t(width) * height;
+  if (pixels <= TBitmap32::MaxPixels && (pixels + uint64_t(width) * page.BandRows) * 4 > MemoryBudget) {
+    error = TiffFailure(TDecodeErrorKind::deTooLarge, "rotated page too large to decode", file);
+    return false;
+  }
+
+  uint16_t compression = COMPRESSION_NONE, planar = PLANARCONFIG_CONTIG, samples = 1;
+  TIFFGetFieldDefaulted(tif, TIFFTAG_COMPRESSION, &compression);
+  TIFFGetFieldDefaulted(tif, TIFFTAG_PLANARCONFIG, &planar);
+  TIFFGetFieldDefaulted(tif, TIFFTAG_SAMPLESPERPIXEL, &samples);
+  const uint64_t raw = TIFFScanlineSize64(tif) * height * (planar == PLANARCONFIG_SEPARATE ? samples : 1);
+  page.MinimumStoredBytes = MinimumStoredBytes(compression, raw, width, height);
+  page.StoredBytes = StoredBytes(tif, fileSize, page.MinimumStoredBytes);
+  return true;
+}
+
+// Starts libtiff's RGBA reader, with our own put routine where its own gets alpha wrong.
+bool BeginReader(const TTiffMemoryFile& file, TRgbaReader& reader, TDecodeError& error) {
+  char message[1024] = "";
+  if (!TIFFRGBAImageBegin(&reader.Image, file.Tiff(), /*stoponerr=*/0, message)) {
+    error = TiffFailure(TDecodeErrorKind::deUnsupported, message, file);
+    return false;
+  }
+  reader.Begun = true;
+  TIFFRGBAImage& img = reader.Image;
+  const bool grey = img.photometric == PHOTOMETRIC_MINISBLACK || img.photometric == PHOTOMETRIC_MINISWHITE;
+  if (grey && img.isContig && img.alpha != 0 && img.samplesperpixel >= 2) {
+    if (img.bitspersample == 8) img.put.contig = PutGreyAlpha<uint8_t>;
+    else if (img.bitspersample == 16) img.put.contig = PutGreyAlpha<uint16_t>;
+  }
+  return true;
+}
+
+// libtiff's fax decoders return an error code for lines they only warn about (a missing EOL,
+// a short line), so the reader goes on after a failed strip and the decision is made on the
+// errors libtiff reported while reading the pixels: warnings keep the page, errors fail it.
+bool ReadRows(const TTiffMemoryFile& file, TIFFRGBAImage& img, uint32_t* raster, uint32_t width, uint32_t rows,
+              int errorsBefore, TDecodeError& error) {
+  if (TIFFRGBAImageGet(&img, raster, width, rows) && file.Errors() == errorsBefore) return true;
+  error = TiffFailure(TDecodeErrorKind::deCorrupt, "cannot read the image data", file);
+  return false;
+}
+
+// Orientations 1-4: libtiff flips rows and columns itself, straight into the bitmap.
+bool ReadUpright(const TTiffMemoryFile& file, TIFFRGBAImage& img, const TTiffPage& page, TBitmap32& bitmap,
+                 TDecodeError& error) {
+  const int errorsBefore = file.Errors();
+  img.req_orientation = ORIENTATION_TOPLEFT;
+  auto* raster = reinterpret_cast<uint32_t*>(bitmap.Bits());
+  if (!ReadRows(file, img, raster, page.Width, page.Height, errorsBefore, error)) return false;
+  for (size_t i = 0, n = size_t(page.Width) * page.Height; i < n; ++i) raster[i] = FromAbgr(raster[i]);
+  return true;
+}
+
+// Orientations 5-8: the rows as stored, band by band, each pixel placed where it belongs.
+bool ReadTransposed(const TTiffMemoryFile& file, TIFFRGBAImage& img, const TTiffPage& page, TBitmap32& bitmap,
+                    TDecodeError& error) {
+  const int errorsBefore = file.Errors();
+  const uint32_t width = page.Width, height = page.Height;
+  img.orientation = ORIENTATION_TOPLEFT;
+  img.req_orientation = ORIENTATION_TOPLEFT;
+  std::vector<uint32_t> band(size_t(width) * page.BandRows);
+  for (uint32_t y0 = 0; y0 < height; y0 += page.BandRows) {
+    const uint32_t rows = std::min(page.BandRows, height - y0);
+    img.row_offset = int(y0);
+    img.col_offset = 0;
+    if (!ReadRows(file, img, band.data(), width, rows, errorsBefore, error)) return false;
+    for (uint32_t y = 0; y < rows; ++y) {
+      const uint32_t* src = band.data() + size_t(y) * width;
+      for (uint32_t x = 0; x < width; ++x) {
+        const auto [dx, dy] = Oriented(page.Orientation, x, y0 + y, width, height);
+        bitmap.Pixel(int(dx), int(dy)) = FromAbgr(src[x]);
+      }
+    }
+  }
+  return true;
+}
+
+}  // namespace
+
 TDecodeResult DecodeTiffPage(std::span<const uint8_t> data) {
   TTiffMemoryFile file;
   if (!IsTiffSignature(data))
     return TDecodeResult::Fail(data.size() < 8 ? TDecodeErrorKind::deTruncated : TDecodeErrorKind::deCorrupt,
                                "TIFF: no TIFF header");
   if (!file.Open(data)) return TiffFailure(TDecodeErrorKind::deCorrupt, "cannot read the first directory", file);
-  TIFF* tif = file.Tiff();
-
-  uint32_t width = 0, height = 0;
-  uint16_t orientation = ORIENTATION_TOPLEFT;
-  if (!TIFFGetField(tif, TIFFTAG_IMAGEWIDTH, &width) || !TIFFGetField(tif, TIFFTAG_IMAGELENGTH, &height))
-    return TiffFailure(TDecodeErrorKind::deCorrupt, "no image size", file);
-  TIFFGetFieldDefaulted(tif, TIFFTAG_ORIENTATION, &orientation);
-  if (orientation < ORIENTATION_TOPLEFT || orientation > ORIENTATION_LEFTBOT) orientation = ORIENTATION_TOPLEFT;
-  const bool transposed = orientation >= ORIENTATION_LEFTTOP;
-
-  char message[1024] = "";
-  if (!TIFFRGBAImageOK(tif, message))
-    return TiffFailure(TDecodeErrorKind::deUnsupported, message, file);
-
-  // Rows per call when transposing: whole strips or tile rows, so libtiff decodes each once.
-  uint32_t bandRows = 0;
-  if (transposed) {
-    uint32_t unit = 0;
-    if (TIFFIsTiled(tif)) TIFFGetField(tif, TIFFTAG_TILELENGTH, &unit);
-    else TIFFGetFieldDefaulted(tif, TIFFTAG_ROWSPERSTRIP, &unit);
-    unit = std::clamp<uint32_t>(unit, 1, std::max<uint32_t>(height, 1));
-    bandRows = std::min<uint64_t>(height, uint64_t(unit) * ((MinBandRows + unit - 1) / unit));
-  }
-  const uint64_t pixels = uint64_t(width) * height;
-  if (pixels <= TBitmap32::MaxPixels && (pixels + uint64_t(width) * bandRows) * 4 > MemoryBudget)
-    return TiffFailure(TDecodeErrorKind::deTooLarge, "rotated page too large to decode", file);
+  TTiffPage page;
+  TDecodeError error;
+  if (!ReadPageHeader(file, data.size(), page, error)) return error;
 
   TBitmap32 bitmap;
-  TDecodeError error;
-  if (!AllocateBitmap(bitmap, transposed ? height : width, transposed ? width : height, error)) {
+  const uint32_t shownWidth = page.Transposed ? page.Height : page.Width;
+  const uint32_t shownHeight = page.Transposed ? page.Width : page.Height;
+  if (!AllocateBitmapForData(bitmap, shownWidth, shownHeight, page.StoredBytes, page.MinimumStoredBytes, error)) {
     error.Message = "TIFF: " + error.Message;
     return error;
   }
-
-  // libtiff's fax decoders return an error code for lines they only warn about (a missing EOL,
-  // a short line), so the reader goes on after a failed strip and the decision is made on the
-  // errors libtiff reported while reading the pixels: warnings keep the page, errors fail it.
   TRgbaReader reader;
-  if (!TIFFRGBAImageBegin(&reader.Image, tif, /*stoponerr=*/0, message))
-    return TiffFailure(TDecodeErrorKind::deUnsupported, message, file);
-  reader.Begun = true;
-  TIFFRGBAImage& img = reader.Image;
-  const int errorsBefore = file.Errors();
-  const bool grey = img.photometric == PHOTOMETRIC_MINISBLACK || img.photometric == PHOTOMETRIC_MINISWHITE;
-  if (grey && img.isContig && img.alpha != 0 && img.samplesperpixel >= 2) {
-    if (img.bitspersample == 8) img.put.contig = PutGreyAlpha<uint8_t>;
-    else if (img.bitspersample == 16) img.put.contig = PutGreyAlpha<uint16_t>;
-  }
-
-  if (!transposed) {
-    // libtiff flips rows and columns itself for orientations 1-4.
-    img.req_orientation = ORIENTATION_TOPLEFT;
-    auto* raster = reinterpret_cast<uint32_t*>(bitmap.Bits());
-    if (!TIFFRGBAImageGet(&img, raster, width, height) || file.Errors() > errorsBefore)
-      return TiffFailure(TDecodeErrorKind::deCorrupt, "cannot read the image data", file);
-    for (size_t i = 0; i < pixels; ++i) raster[i] = FromAbgr(raster[i]);
-  } else {
-    // Read the rows as stored, band by band, and place each pixel where it belongs.
-    img.orientation = ORIENTATION_TOPLEFT;
-    img.req_orientation = ORIENTATION_TOPLEFT;
-    std::vector<uint32_t> band(size_t(width) * bandRows);
-    for (uint32_t y0 = 0; y0 < height; y0 += bandRows) {
-      const uint32_t rows = std::min(bandRows, height - y0);
-      img.row_offset = int(y0);
-      img.col_offset = 0;
-      if (!TIFFRGBAImageGet(&img, band.data(), width, rows) || file.Errors() > errorsBefore)
-        return TiffFailure(TDecodeErrorKind::deCorrupt, "cannot read the image data", file);
-      for (uint32_t y = 0; y < rows; ++y) {
-        const uint32_t* src = band.data() + size_t(y) * width;
-        for (uint32_t x = 0; x < width; ++x) {
-          const auto [dx, dy] = Oriented(orientation, x, y0 + y, width, height);
-          bitmap.Pixel(int(dx), int(dy)) = FromAbgr(src[x]);
-        }
-      }
-    }
-  }
+  if (!BeginReader(file, reader, error)) return error;
+  const bool read = page.Transposed ? ReadTransposed(file, reader.Image, page, bitmap, error)
+                                    : ReadUpright(file, reader.Image, page, bitmap, error);
+  if (!read) return error;
   return TDecodeResult(std::move(bitmap));
 }
 
 // ---- Entry points ------------------------------------------------------------------------------
+
+bool ProbeTiff(std::span<const uint8_t> head, uint64_t fileSize, TDecodeError& error) {
+  return IsTiffSignature(head) || ProbeRawFax(head, fileSize, error);
+}
 
 TDecodeResult DecodeTiff(std::span<const uint8_t> data) {
   if (IsTiffSignature(data)) return DecodeTiffPage(data);
@@ -281,17 +402,15 @@ TDecodeResult DecodeTiff(std::span<const uint8_t> data) {
   return DecodeRawFax(data);
 }
 
+bool ProbeEps(std::span<const uint8_t> head, uint64_t fileSize, TDecodeError& error) {
+  uint64_t offset = 0, length = 0;
+  return ReadEpsHeader(head, fileSize, offset, length, error);
+}
+
 TDecodeResult DecodeEps(std::span<const uint8_t> data) {
-  TByteReader header(data);
-  if (header.U32LE() != EpsMagic || data.size() < EpsHeaderSize)
-    return TDecodeResult::Fail(TDecodeErrorKind::deUnsupported,
-                               "EPS: no binary header, so no TIFF preview (PostScript is not rendered)");
-  header.Seek(20);
-  const uint64_t offset = header.U32LE(), length = header.U32LE();
-  if (offset == 0 || length == 0)
-    return TDecodeResult::Fail(TDecodeErrorKind::deUnsupported, "EPS: the file has no TIFF preview");
-  if (offset + length > data.size())
-    return TDecodeResult::Fail(TDecodeErrorKind::deTruncated, "EPS: the TIFF preview lies beyond the end of the file");
+  uint64_t offset = 0, length = 0;
+  TDecodeError error;
+  if (!ReadEpsHeader(data, data.size(), offset, length, error)) return error;
   const auto preview = data.subspan(size_t(offset), size_t(length));
   if (length < 8 || !IsTiffSignature(preview))
     return TDecodeResult::Fail(TDecodeErrorKind::deCorrupt, "EPS: the preview section is not a TIFF");

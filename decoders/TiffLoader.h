@@ -54,3 +54,5 @@ TDecodeResult DecodeTiffPage(std::span<const uint8_t> data);
 
 // A raw CCITT Group 3 fax stream (what fax modems store, no TIFF header); FaxLoader.cpp.
 TDecodeResult DecodeRawFax(std::span<const uint8_t> data);
+// What DecodeRawFax refuses from a file's first bytes and its size (see TProbeFn).
+bool ProbeRawFax(std::span<const uint8_t> head, uint64_t fileSize, TDecodeError& error);

@@ -1,27 +1,26 @@
 #include "imageview/ZmGraphicExTypes.h"
 
 #include "catalogue/ZmUtils.h"
-#include "decoders/Decoders.h"
 #include "platform/FileSystem.h"
 
 namespace GraphicClasses {
 const TGraphicClass TAutodeskGraphic{"TAutodeskGraphic", nullptr, nullptr};
 const TGraphicClass TBitmap{"TBitmap", nullptr, DecodeBmp};
 const TGraphicClass TCUTGraphic{"TCUTGraphic", nullptr, nullptr};
-const TGraphicClass TIcon{"TIcon", nullptr, DecodeIco};
-const TGraphicClass TJPEGImage{"TJPEGImage", nullptr, DecodeJpeg};
+const TGraphicClass TIcon{"TIcon", nullptr, DecodeIco, ProbeIco};
+const TGraphicClass TJPEGImage{"TJPEGImage", nullptr, DecodeJpeg, ProbeJpeg};
 const TGraphicClass TMetafile{"TMetafile", nullptr, nullptr};
 const TGraphicClass TPCDGraphic{"TPCDGraphic", nullptr, nullptr};
 const TGraphicClass TPCXGraphic{"TPCXGraphic", nullptr, DecodePcx};
-const TGraphicClass TPNGGraphic{"TPNGGraphic", nullptr, DecodePng};
+const TGraphicClass TPNGGraphic{"TPNGGraphic", nullptr, DecodePng, ProbePng};
 const TGraphicClass TPPMGraphic{"TPPMGraphic", nullptr, DecodePnm};
 const TGraphicClass TPSDGraphic{"TPSDGraphic", nullptr, DecodePsd};
 const TGraphicClass TPSPGraphic{"TPSPGraphic", nullptr, nullptr};
 const TGraphicClass TRLAGraphic{"TRLAGraphic", nullptr, nullptr};
 const TGraphicClass TSGIGraphic{"TSGIGraphic", nullptr, DecodeSgi};
 const TGraphicClass TTargaGraphic{"TTargaGraphic", nullptr, DecodeTga};
-const TGraphicClass TTIFFGraphic{"TTIFFGraphic", nullptr, DecodeTiff};
-const TGraphicClass TEPSGraphic{"TEPSGraphic", &TTIFFGraphic, DecodeEps};
+const TGraphicClass TTIFFGraphic{"TTIFFGraphic", nullptr, DecodeTiff, ProbeTiff};
+const TGraphicClass TEPSGraphic{"TEPSGraphic", &TTIFFGraphic, DecodeEps, ProbeEps};
 }  // namespace GraphicClasses
 
 namespace {
@@ -71,8 +70,14 @@ TDecodeResult LoadPicture(const std::string& fileName) {
                                std::string(cls->ClassName) + " has no decoder yet");
   std::vector<uint8_t> bytes;
   std::string error;
-  if (!ReadFileBytes(fileName, MaxPictureFileSize, bytes, error))
-    return TDecodeResult::Fail(TDecodeErrorKind::deReadError, error);
+  TDecodeError refusal;
+  bool refused = false;
+  auto probe = [&](std::span<const uint8_t> head, uint64_t fileSize) {
+    refused = cls->Probe && !cls->Probe(head, fileSize, refusal);
+    return !refused;
+  };
+  if (!ReadFileBytes(fileName, MaxPictureFileSize, bytes, error, probe))
+    return refused ? TDecodeResult(refusal) : TDecodeResult::Fail(TDecodeErrorKind::deReadError, error);
   try {
     return cls->Decode(bytes);
   } catch (const std::bad_alloc&) {

@@ -9,12 +9,13 @@
 #include <string>
 #include <string_view>
 
-#include "decoders/DecodeResult.h"
+#include "decoders/Decoders.h"
 
 struct TGraphicClass {
   std::string_view ClassName;    // "TBitmap", "TTIFFGraphic", ...
   const TGraphicClass* Parent;   // the class it derives from, or nullptr
   TDecodeFn Decode;              // nullptr while the format has no decoder: loading fails
+  TProbeFn Probe = nullptr;      // the decoder's check of a file's first bytes, if it has one
 
   bool InheritsFrom(const TGraphicClass& other) const {
     for (const TGraphicClass* c = this; c; c = c->Parent)
@@ -64,6 +65,8 @@ std::string PictureExtension(std::string_view fileName);
 constexpr uint64_t MaxPictureFileSize = uint64_t(2) << 30;
 
 // The single load path from a file to a 32-bit bitmap: the decoder registered for the file's
-// extension reads the whole file. An unregistered extension, a file that cannot be read and any
-// decoder error are failures; no half-built picture is ever returned.
+// extension reads the whole file, once the class's probe has accepted its first bytes (a file
+// that is not of the format is refused without reading the rest). An unregistered extension, a
+// file that cannot be read and any decoder error are failures; no half-built picture is ever
+// returned.
 TDecodeResult LoadPicture(const std::string& fileName);

@@ -10,7 +10,7 @@
 #include <cerrno>
 #include <climits>
 #include <cstring>
-#include <stdexcept>
+#include <exception>
 
 #include "platform/HugePages.h"
 
@@ -159,66 +159,83 @@ bool FileExists(const std::string& path) {
   return !path.empty() && stat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
 }
 
-bool ReadFileBytes(const std::string& path, uint64_t maxBytes, std::vector<uint8_t>& out, std::string& error) {
+namespace {
+
+// Reads until `n` bytes are in or the file ends. The count read, or -1 on a read error.
+ssize_t ReadUpTo(int fd, uint8_t* data, size_t n) {
+  size_t got = 0;
+  while (got < n) {
+    const ssize_t r = read(fd, data + got, n - got);
+    if (r == 0) break;
+    if (r < 0) {
+      if (errno == EINTR) continue;
+      return -1;
+    }
+    got += size_t(r);
+  }
+  return ssize_t(got);
+}
+
+struct TFdCloser {
+  int Fd;
+  ~TFdCloser() { close(Fd); }
+};
+
+}  // namespace
+
+bool ReadFileBytes(const std::string& path, uint64_t maxBytes, std::vector<uint8_t>& out, std::string& error,
+                   const TFileHeadCheck& checkHead) {
   out.clear();
-  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) {
-    error = path + ": " + std::strerror(errno);
+  auto fail = [&](const std::string& why) {
+    error = path + ": " + why;
+    out.clear();
     return false;
-  }
+  };
+  // Opening a FIFO waits for a writer and a device may never end, so only a regular file is
+  // opened; O_NONBLOCK keeps the open from waiting when a FIFO took the file's place since.
   struct stat st;
-  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-    error = path + ": not a regular file";
-    close(fd);
-    return false;
-  }
-  if (uint64_t(st.st_size) > maxBytes) {
-    error = path + ": file too large";
-    close(fd);
-    return false;
-  }
+  if (stat(path.c_str(), &st) != 0) return fail(std::strerror(errno));
+  if (!S_ISREG(st.st_mode)) return fail("not a regular file");
+  const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  if (fd < 0) return fail(std::strerror(errno));
+  const TFdCloser closer{fd};
+  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) return fail("not a regular file");
+  fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+  const uint64_t expected = uint64_t(st.st_size);
+  if (expected > maxBytes) return fail("file too large");
   // The size is only a hint: the file may change while it is read.
   try {
-    out.reserve(size_t(st.st_size));
-    AdviseHugePages(out.data(), out.capacity());
-    out.resize(size_t(st.st_size));
     size_t got = 0;
+    uint8_t head[FileHeadBytes];
+    if (checkHead) {
+      const ssize_t n = ReadUpTo(fd, head, size_t(std::min<uint64_t>(expected, FileHeadBytes)));
+      if (n < 0) return fail(std::strerror(errno));
+      if (!checkHead(std::span<const uint8_t>(head, size_t(n)), expected)) return fail("refused from its first bytes");
+      got = size_t(n);
+    }
+    const size_t size = size_t(std::max<uint64_t>(expected, got));
+    out.reserve(size);
+    AdviseHugePages(out.data(), out.capacity());
+    out.assign(head, head + got);
+    out.resize(size);
     for (;;) {
-      if (got == out.size()) {
-        // The expected end: look for more before growing, which would copy the whole buffer.
-        uint8_t probe;
-        const ssize_t n = read(fd, &probe, 1);
-        if (n == 0) break;
-        if (n < 0) {
-          if (errno == EINTR) continue;
-          throw std::runtime_error(std::strerror(errno));
-        }
-        if (out.size() >= maxBytes) {
-          error = path + ": file too large";
-          close(fd);
-          out.clear();
-          return false;
-        }
-        out.resize(std::min<uint64_t>(maxBytes, std::max<size_t>(out.size() * 2, 65536)));
-        out[got++] = probe;
-        continue;
-      }
-      const ssize_t n = read(fd, out.data() + got, out.size() - got);
-      if (n == 0) break;
-      if (n < 0) {
-        if (errno == EINTR) continue;
-        throw std::runtime_error(std::strerror(errno));
-      }
+      const ssize_t n = ReadUpTo(fd, out.data() + got, out.size() - got);
+      if (n < 0) return fail(std::strerror(errno));
       got += size_t(n);
+      if (got < out.size()) break;  // the file shrank
+      // The expected end: look for more before growing, which would copy the whole buffer.
+      uint8_t probe;
+      const ssize_t more = ReadUpTo(fd, &probe, 1);
+      if (more < 0) return fail(std::strerror(errno));
+      if (more == 0) break;
+      if (out.size() >= maxBytes) return fail("file too large");
+      out.resize(size_t(std::min<uint64_t>(maxBytes, std::max<size_t>(out.size() * 2, 65536))));
+      out[got++] = probe;
     }
     out.resize(got);
   } catch (const std::exception& e) {
-    error = path + ": " + e.what();
-    close(fd);
-    out.clear();
-    return false;
+    return fail(e.what());
   }
-  close(fd);
   return true;
 }
 

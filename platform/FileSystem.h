@@ -3,6 +3,8 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -80,9 +82,16 @@ bool GetPathFacts(const std::string& path, TDirEntryFacts& facts);
 bool DirectoryExists(const std::string& path);
 bool FileExists(const std::string& path);
 
+// How many of a file's first bytes a TFileHeadCheck sees (fewer when the file is shorter).
+constexpr size_t FileHeadBytes = 4096;
+// Sees a file's first bytes and its size before the rest is read; false refuses the file.
+using TFileHeadCheck = std::function<bool(std::span<const uint8_t> head, uint64_t fileSize)>;
+
 // Reads a whole file. Fails (with a reason in `error`) when it cannot be opened or read, is not a
-// regular file, or is larger than maxBytes.
-bool ReadFileBytes(const std::string& path, uint64_t maxBytes, std::vector<uint8_t>& out, std::string& error);
+// regular file, is larger than maxBytes, or `checkHead` refuses it. Never blocks on a FIFO, socket
+// or device: they are refused before opening, and the descriptor is checked again once open.
+bool ReadFileBytes(const std::string& path, uint64_t maxBytes, std::vector<uint8_t>& out, std::string& error,
+                   const TFileHeadCheck& checkHead = nullptr);
 
 // Replaces a file atomically: writes a temporary file in the same folder, flushes it to disk and
 // renames it over `path`, so a crash leaves either the old or the new file, never a half of one.

@@ -9,6 +9,7 @@
 #include "decoders/Decoders.h"
 #include "tests/support/DibBytes.h"
 #include "tests/support/ImageCheck.h"
+#include "tests/support/PngBytes.h"
 #include "tests/support/TestSupport.h"
 
 namespace {
@@ -209,6 +210,14 @@ TEST(IcoLoader, MalformedDirectoriesFailWithTheirReason) {
     ASSERT_FALSE(r) << c.Name;
     EXPECT_EQ(int(r.Error().Kind), int(c.Kind)) << c.Name << ": " << r.Error().Message;
   }
+}
+
+// An icon's PNG is held to the PNG decoder's limits: 68 bytes declaring 1 x 2^28 pixels, in an
+// icon of 90, allocate nothing of that size.
+TEST(IcoLoader, TinyPngDeclaringAHugePictureIsRefusedBeforeAllocating) {
+  const TBytes ico = IcoFile({{TBytes().Raw(MakePng(1, 1u << 28, 1, 0, std::vector<uint8_t>(8, 0)))}});
+  ASSERT_EQ(ico.Size(), 90u);
+  ExpectRefusedWithinMemory(DecodeIco, ico.Vec(), TDecodeErrorKind::deTruncated);
 }
 
 TEST(IcoLoader, EverySampleCutAnywhereFailsOrDecodes) {

@@ -1,7 +1,6 @@
 // PNG decoding: every colour type, bit depth and interlace against an independent decode,
 // premultiplied alpha, ancillary colour chunks ignored, truncated and hostile files.
 #include <gtest/gtest.h>
-#include <zlib.h>
 
 #include <chrono>
 #include <filesystem>
@@ -9,6 +8,7 @@
 #include "decoders/Decoders.h"
 #include "tests/support/DecoderSamples.h"
 #include "tests/support/ImageCheck.h"
+#include "tests/support/PngBytes.h"
 #include "tests/support/TestSupport.h"
 
 namespace {
@@ -49,37 +49,6 @@ constexpr TDecoderSample Samples[] = {
     {"rgba8-adam7-3x2.png", 3, 2, "608983b7dcd19c55", "ImageMagick"},
 };
 
-void Put32(std::vector<uint8_t>& out, uint32_t v) {
-  for (int shift = 24; shift >= 0; shift -= 8) out.push_back(uint8_t(v >> shift));
-}
-
-void PutChunk(std::vector<uint8_t>& out, const char* type, const std::vector<uint8_t>& body) {
-  Put32(out, uint32_t(body.size()));
-  const size_t start = out.size();
-  out.insert(out.end(), type, type + 4);
-  out.insert(out.end(), body.begin(), body.end());
-  Put32(out, uint32_t(crc32(0, out.data() + start, uInt(out.size() - start))));
-}
-
-// A PNG of the given header whose image data is `raw` (filter bytes included), compressed.
-std::vector<uint8_t> MakePng(uint32_t width, uint32_t height, uint8_t depth, uint8_t colourType,
-                             const std::vector<uint8_t>& raw, const std::vector<uint8_t>& palette = {}) {
-  std::vector<uint8_t> png = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
-  std::vector<uint8_t> ihdr;
-  Put32(ihdr, width);
-  Put32(ihdr, height);
-  ihdr.insert(ihdr.end(), {depth, colourType, 0, 0, 0});
-  PutChunk(png, "IHDR", ihdr);
-  if (!palette.empty()) PutChunk(png, "PLTE", palette);
-  uLongf size = compressBound(uLong(raw.size()));
-  std::vector<uint8_t> idat(size);
-  compress(idat.data(), &size, raw.data(), uLong(raw.size()));
-  idat.resize(size);
-  PutChunk(png, "IDAT", idat);
-  PutChunk(png, "IEND", {});
-  return png;
-}
-
 }  // namespace
 
 TEST(PngLoader, EverySampleMatchesItsReferenceDecode) { CheckSamples(DecodePng, Samples, Sample); }
@@ -90,8 +59,8 @@ TEST(PngLoader, GammaChunkDoesNotChangeThePixels) {
   std::vector<uint8_t> plain = ReadBytes(Sample("rgb8.png"));
   std::vector<uint8_t> withGamma(plain.begin(), plain.begin() + 33);  // signature + IHDR
   std::vector<uint8_t> gamma;
-  Put32(gamma, 100000);  // gamma 1.0, far from the usual 1/2.2
-  PutChunk(withGamma, "gAMA", gamma);
+  PutPng32(gamma, 100000);  // gamma 1.0, far from the usual 1/2.2
+  PutPngChunk(withGamma, "gAMA", gamma);
   withGamma.insert(withGamma.end(), plain.begin() + 33, plain.end());
   TDecodeResult a = DecodePng(plain), b = DecodePng(withGamma);
   ASSERT_TRUE(a.Ok() && b.Ok());
@@ -102,7 +71,7 @@ TEST(PngLoader, TransparentPixelsArePremultiplied) {
   // Two palette entries, the second fully transparent red, the first half-transparent white.
   std::vector<uint8_t> png = MakePng(2, 1, 8, 3, {0, 0, 1}, {255, 255, 255, 255, 0, 0});
   std::vector<uint8_t> withTrns(png.begin(), png.begin() + 33 + 18);  // up to the PLTE chunk
-  PutChunk(withTrns, "tRNS", {128, 0});
+  PutPngChunk(withTrns, "tRNS", {128, 0});
   withTrns.insert(withTrns.end(), png.begin() + 33 + 18, png.end());
   TDecodeResult r = DecodePng(withTrns);
   ASSERT_TRUE(r.Ok()) << r.Error().Message;
@@ -155,6 +124,17 @@ TEST(PngLoader, RefusesDamagedAndHostileFiles) {
     EXPECT_EQ(r.Error().Kind, c.Kind) << r.Error().Message;
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
   }
+}
+
+// Deflate expands at most 1032 times, so a file can be far too small for the picture its header
+// declares; it is refused before the bitmap (or a table of its rows) is allocated.
+TEST(PngLoader, TinyFilesDeclaringHugePicturesAreRefusedBeforeAllocating) {
+  const std::vector<uint8_t> tall = MakePng(1, 1u << 28, 1, 0, std::vector<uint8_t>(8, 0));
+  ASSERT_EQ(tall.size(), 68u);
+  const std::vector<uint8_t> wide = MakePng(16384, 16000, 8, 2, std::vector<uint8_t>(100000, 0));
+  ASSERT_LT(wide.size(), 1024u);
+  ExpectRefusedWithinMemory(DecodePng, tall, TDecodeErrorKind::deTruncated);
+  ExpectRefusedWithinMemory(DecodePng, wide, TDecodeErrorKind::deTruncated);
 }
 
 TEST(PngLoader, PaletteIndexBeyondThePaletteIsNotACrash) {

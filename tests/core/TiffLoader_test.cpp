@@ -2,6 +2,7 @@
 // sample files of ../shared/corpus and tests/data against independent decodes, orientation,
 // alpha, and damaged or hostile files.
 #include <gtest/gtest.h>
+#include <zlib.h>
 
 #include <chrono>
 #include <filesystem>
@@ -218,6 +219,38 @@ TEST(TiffLoader, RefusesDamagedAndHostileFiles) {
   TDecodeResult odd = DecodeTiff(with({{274, 9}}, grey));
   ASSERT_TRUE(odd.Ok());
   EXPECT_EQ(odd.Bitmap().Width(), 4);
+}
+
+// Each compression has a best ratio (none 1, PackBits 64, LZW about 3600, deflate 1032, fax a
+// bit per line, JPEG a bit per 8x8 block): 1 KB of strip data cannot hold a page of 16384 x
+// 16000 pixels (or 262144 lines of fax) under any of them, and is refused before the bitmap is
+// allocated. A page at deflate's best ratio still decodes.
+TEST(TiffLoader, TinyFilesDeclaringHugePagesAreRefusedBeforeAllocating) {
+  const struct {
+    const char* What;
+    uint32_t Compression, Bits, Photometric, Width, Height;
+  } cases[] = {{"uncompressed", 1, 8, 1, 16384, 16000}, {"PackBits", 32773, 8, 1, 16384, 16000},
+               {"LZW", 5, 8, 1, 16384, 16000},          {"deflate", 8, 8, 1, 16384, 16000},
+               {"CCITT G4", 4, 1, 0, 1024, 262144},     {"JPEG", 7, 8, 1, 16384, 16000}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.What);
+    const std::vector<uint8_t> tiff =
+        MakeTiff({{256, c.Width}, {257, c.Height}, {258, c.Bits}, {259, c.Compression}, {262, c.Photometric},
+                  {273, 0}, {277, 1}, {278, c.Height}, {279, 900}},
+                 std::vector<uint8_t>(900, 0x55));
+    ExpectRefusedWithinMemory(DecodeTiff, tiff, TDecodeErrorKind::deTruncated);
+  }
+
+  const std::vector<uint8_t> flat(2048 * 2048, 0);
+  uLongf size = compressBound(uLong(flat.size()));
+  std::vector<uint8_t> deflated(size);
+  ASSERT_EQ(compress2(deflated.data(), &size, flat.data(), uLong(flat.size()), 9), Z_OK);
+  deflated.resize(size);
+  TDecodeResult r = DecodeTiff(MakeTiff({{256, 2048}, {257, 2048}, {258, 8}, {259, 8}, {262, 1}, {273, 0}, {277, 1},
+                                         {278, 2048}, {279, uint32_t(size)}},
+                                        deflated));
+  ASSERT_TRUE(r.Ok()) << r.Error().Message;
+  EXPECT_EQ(r.Bitmap().Pixel(2047, 2047), Color32(255, 0, 0, 0));
 }
 
 TEST(TiffLoader, EpsWithoutUsableTiffPreviewFails) {

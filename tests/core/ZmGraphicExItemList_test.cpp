@@ -1,8 +1,11 @@
 #include "imageview/ZmGraphicExItemList.h"
 
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
 #include "options/IniFile.h"
+#include "tests/support/TestSupport.h"
 
 namespace {
 
@@ -102,6 +105,36 @@ TEST(DecoderRegistry, LoadPictureFailsCleanlyWithoutADecoderOrAFile) {
   ASSERT_FALSE(r.Ok());
   EXPECT_EQ(r.Error().Kind, TDecodeErrorKind::deReadError);
   EXPECT_TRUE(r.Bitmap().Empty());
+}
+
+// A file whose first bytes cannot begin a file of its format is refused before the rest is
+// read: 1.9 GB of junk named s.png costs a look at its head, not 18 s and 1.9 GB of memory.
+TEST(DecoderRegistry, LoadPictureRefusesFromTheFirstBytesWithoutReadingTheRest) {
+  constexpr uint64_t Huge = 1900000000;
+  const struct {
+    const char* Name;
+    std::string Head;
+    uint64_t Size;
+    TDecodeErrorKind Kind;
+  } cases[] = {
+      {"s.png", "junk", Huge, TDecodeErrorKind::deCorrupt},
+      {"s.jpg", "GIF89a", Huge, TDecodeErrorKind::deCorrupt},
+      {"s.ico", std::string("\1\0\1\0", 4), Huge, TDecodeErrorKind::deCorrupt},
+      {"s.tif", "junk", Huge, TDecodeErrorKind::deTooLarge},  // no TIFF, and far too large for a fax stream
+      {"s.fax", "junk", uint64_t(32) << 20, TDecodeErrorKind::deCorrupt},  // a fax stream begins with a 0 byte
+      {"s.eps", "%!PS-Adobe-3.0 EPSF-3.0", Huge, TDecodeErrorKind::deUnsupported},
+  };
+  TTempDir dir;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Name);
+    const std::string path = dir.File(c.Name, c.Head);
+    ASSERT_EQ(truncate(path.c_str(), off_t(c.Size)), 0);  // sparse: no disk used
+    const uint64_t before = BytesReadSoFar();
+    const TDecodeResult r = LoadPicture(path);
+    EXPECT_LT(BytesReadSoFar() - before, uint64_t(1) << 20);
+    ASSERT_FALSE(r.Ok());
+    EXPECT_EQ(r.Error().Kind, c.Kind) << r.Error().Message;
+  }
 }
 
 }  // namespace

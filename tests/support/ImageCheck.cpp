@@ -2,8 +2,11 @@
 
 #include <png.h>
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
+
+#include "tests/support/TestSupport.h"
 
 namespace {
 constexpr uint64_t FnvOffset = 0xcbf29ce484222325ULL;
@@ -75,4 +78,16 @@ bool ReadPngRgba(const std::string& path, std::vector<uint8_t>& rgba, int& width
   width = int(image.width);
   height = int(image.height);
   return true;
+}
+
+void ExpectRefusedWithinMemory(TDecodeFn decode, const std::vector<uint8_t>& bytes, TDecodeErrorKind kind) {
+  const auto start = std::chrono::steady_clock::now();
+  const bool refused = RunsWithinMemory(uint64_t(64) << 20, [&] {
+    const TDecodeResult r = decode(bytes);
+    if (!r.Ok() && r.Error().Kind == kind) return true;
+    std::fprintf(stderr, "decoded: %s\n", r.Ok() ? "a picture" : r.Error().Message.c_str());
+    return false;
+  });
+  EXPECT_TRUE(refused) << "not refused as expected within 64 MiB (the child's reason is above)";
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
 }

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "bitmap/Bitmap32.h"
+#include "decoders/DecodeResult.h"
 
 // FNV-1a 64 over the bitmap's pixel words (premultiplied 0xAARRGGBB, each word as 4 bytes,
 // lowest byte first), row by row. Written as 16 hex digits by DigestText.
@@ -25,3 +26,8 @@ testing::AssertionResult MatchesRgba(const TBitmap32& bitmap, const std::vector<
 
 // Reads an 8-bit RGBA rendition of a PNG file with libpng (for committed reference images).
 bool ReadPngRgba(const std::string& path, std::vector<uint8_t>& rgba, int& width, int& height);
+
+// Expects `decode` to refuse `bytes` with `kind`, quickly and in a child process that may map
+// only 64 MiB more than the test: a decoder that allocates the picture a header declares before
+// refusing the file runs out of memory there instead.
+void ExpectRefusedWithinMemory(TDecodeFn decode, const std::vector<uint8_t>& bytes, TDecodeErrorKind kind);

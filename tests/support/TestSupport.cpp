@@ -1,5 +1,11 @@
 #include "tests/support/TestSupport.h"
 
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -38,6 +44,40 @@ void WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
 
 void WriteText(const std::string& path, const std::string& text) {
   WriteBytes(path, std::vector<uint8_t>(text.begin(), text.end()));
+}
+
+uint64_t BytesReadSoFar() {
+  std::ifstream io("/proc/self/io");
+  std::string key;
+  uint64_t value = 0;
+  while (io >> key >> value)
+    if (key == "rchar:") return value;
+  return 0;
+}
+
+bool RunsWithinMemory(uint64_t extraBytes, const std::function<bool()>& fn) {
+  std::fflush(nullptr);
+  const pid_t child = fork();
+  if (child < 0) return false;
+  if (child == 0) {
+    uint64_t pages = 0;
+    std::ifstream("/proc/self/statm") >> pages;
+    const rlim_t limit = pages * uint64_t(sysconf(_SC_PAGESIZE)) + extraBytes;
+    const rlimit r{limit, limit};
+    bool ok = false;
+    if (setrlimit(RLIMIT_AS, &r) == 0) {
+      try {
+        ok = fn();
+      } catch (...) {
+      }
+    }
+    std::fflush(nullptr);
+    _exit(ok ? 0 : 1);
+  }
+  int status = 0;
+  while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
+  }
+  return WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
 TTempDir::TTempDir() {

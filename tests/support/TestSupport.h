@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -24,6 +25,15 @@ std::string TestDataPath(const std::string& relative);
 std::vector<uint8_t> ReadBytes(const std::string& path);
 void WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes);
 void WriteText(const std::string& path, const std::string& text);
+
+// Bytes this process has read from files so far (rchar in /proc/self/io): a test can tell
+// whether a call read a file whole.
+uint64_t BytesReadSoFar();
+
+// Runs `fn` in a child process that may map at most `extraBytes` more memory than the test
+// had; true when `fn` returned true there. An allocation over the limit throws std::bad_alloc
+// (or fails) in the child, so a test can assert that a call never allocates more.
+bool RunsWithinMemory(uint64_t extraBytes, const std::function<bool()>& fn);
 
 // A fresh temporary folder, removed with everything in it when the object goes away.
 class TTempDir {
