@@ -67,9 +67,9 @@ TSettingsFileStatus ReadSettingsFile(const std::string& path, uint64_t maxBytes,
                                                                    : TSettingsFileStatus::Unreadable;
     return file;
   }
-  // Checked before opening, so that a FIFO is never opened at all.
+  // ReadFileBytes refuses a FIFO or device before opening it.
   std::string error;
-  if (!S_ISREG(st.st_mode) || !ReadFileBytes(path, maxBytes, bytes, error)) {
+  if (!ReadFileBytes(path, maxBytes, bytes, error)) {
     bytes.clear();
     file.State = TSettingsFileStatus::Unreadable;
     return file;
