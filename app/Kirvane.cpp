@@ -12,7 +12,6 @@
 
 namespace {
 
-constexpr char Version[] = "2.31";  // as the about box shows it
 constexpr char UsageText[] =
     "usage: kirvane [--help | --version] [--] [FOLDER | FILE]\n"
     "Shows FOLDER, or the folder of FILE with FILE selected. When Kirvane is running already,\n"
@@ -37,7 +36,7 @@ int ReadCommandLine(int argc, char** argv, std::string& path) {
         return 0;
       }
       if (arg == "--version") {
-        std::printf("kirvane %s\n", Version);
+        std::printf("kirvane %s\n", KV_VERSION);
         return 0;
       }
       std::fprintf(stderr, "kirvane: unknown option %s\n%s", argv[i], UsageText);

@@ -25,7 +25,7 @@ struct TDecodeError {
 
 class TDecodeResult {
  public:
-  TDecodeResult(TBitmap32 bitmap) : Ok_(true), Bitmap_(std::move(bitmap)) {}  // NOLINT: implicit by design
+  TDecodeResult(TBitmap32 bitmap) : Ok_(true), Bitmap_(std::move(bitmap)) {}  // NOLINT: implicit on purpose
   TDecodeResult(TDecodeError error) : Ok_(false), Error_(std::move(error)) {}  // NOLINT
 
   static TDecodeResult Fail(TDecodeErrorKind kind, std::string message) {
