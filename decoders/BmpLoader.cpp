@@ -83,9 +83,11 @@ bool ReadLayout(std::span<const uint8_t> data, uint64_t fileSize, TBmpLayout& la
   // write 0: trust it unless it points into the headers.
   if (fileHeader && pixelOffset >= layout.PaletteOffset) layout.Pixels = pixelOffset;
   if (layout.Pixels > fileSize)
-    return Refuse(error, TDecodeErrorKind::deTruncated, "pixel data starts at " + std::to_string(layout.Pixels) +
-                                                            ", past the end (" + std::to_string(fileSize) + " bytes)");
-  return CheckPictureData(header.Width, header.Height, fileSize - layout.Pixels, header.MinimumPixelBytes(), error);
+    return Refuse(error, TDecodeErrorKind::deTruncated,
+                  "pixel data starts at " + std::to_string(layout.Pixels) + ", past the end (" +
+                      std::to_string(fileSize) + " bytes)");
+  return CheckPictureData(header.Width, header.Height, fileSize - layout.Pixels, header.MinimumPixelBytes(),
+                          error);
 }
 
 }  // namespace
@@ -102,7 +104,8 @@ TDecodeResult DecodeBmp(std::span<const uint8_t> data) {
   const TDibHeader& header = layout.Header;
   const uint64_t pixels = layout.Pixels;
   // A colour table that claims to run past the pixels is cut there.
-  const std::vector<TColor32> palette = ReadDibPalette(data, size_t(layout.PaletteOffset), size_t(pixels), header);
+  const std::vector<TColor32> palette =
+      ReadDibPalette(data, size_t(layout.PaletteOffset), size_t(pixels), header);
 
   TBitmap32 bitmap;
   if (!AllocateBitmap(bitmap, header.Width, header.Height, error)) return error;

@@ -31,7 +31,8 @@ bool AllocateBitmap(TBitmap32& bitmap, int64_t width, int64_t height, TDecodeErr
   return true;
 }
 
-bool CheckPictureData(int64_t width, int64_t height, uint64_t available, uint64_t minimum, TDecodeError& error) {
+bool CheckPictureData(int64_t width, int64_t height, uint64_t available, uint64_t minimum,
+                      TDecodeError& error) {
   if (!CheckSize(width, height, error)) return false;
   if (!PlausibleDataSize(available, minimum)) {
     error = {TDecodeErrorKind::deTruncated, std::to_string(available) + " bytes of pixel data for a picture of " +
@@ -43,5 +44,6 @@ bool CheckPictureData(int64_t width, int64_t height, uint64_t available, uint64_
 
 bool AllocateBitmapForData(TBitmap32& bitmap, int64_t width, int64_t height, uint64_t available,
                            uint64_t minimum, TDecodeError& error) {
-  return CheckPictureData(width, height, available, minimum, error) && AllocateBitmap(bitmap, width, height, error);
+  return CheckPictureData(width, height, available, minimum, error) &&
+         AllocateBitmap(bitmap, width, height, error);
 }

@@ -66,7 +66,8 @@ constexpr bool PlausibleDataSize(uint64_t available, uint64_t minimum) { return 
 // least `minimum` can be decoded at all: a size that is wrong in itself is reported as such,
 // whatever the data; otherwise a picture the data cannot plausibly hold fails with
 // deTruncated. A probe asks this with the bytes the whole file leaves for the pixels.
-bool CheckPictureData(int64_t width, int64_t height, uint64_t available, uint64_t minimum, TDecodeError& error);
+bool CheckPictureData(int64_t width, int64_t height, uint64_t available, uint64_t minimum,
+                      TDecodeError& error);
 
 // CheckPictureData, then AllocateBitmap: nothing is allocated for a picture the data cannot hold.
 bool AllocateBitmapForData(TBitmap32& bitmap, int64_t width, int64_t height, uint64_t available,

@@ -29,7 +29,7 @@ bool ProbeEps(std::span<const uint8_t> head, uint64_t fileSize, TDecodeError& er
 bool ProbeIco(std::span<const uint8_t> head, uint64_t fileSize, TDecodeError& error);
 bool ProbeBmp(std::span<const uint8_t> head, uint64_t fileSize, TDecodeError& error);
 bool ProbePnm(std::span<const uint8_t> head, uint64_t fileSize, TDecodeError& error);
-bool ProbeTga(std::span<const uint8_t> head, uint64_t fileSize, TDecodeError& error);  // no magic: the header fields
+bool ProbeTga(std::span<const uint8_t> head, uint64_t fileSize, TDecodeError& error);  // no magic
 bool ProbePcx(std::span<const uint8_t> head, uint64_t fileSize, TDecodeError& error);
 bool ProbeSgi(std::span<const uint8_t> head, uint64_t fileSize, TDecodeError& error);
 bool ProbePsd(std::span<const uint8_t> head, uint64_t fileSize, TDecodeError& error);

@@ -39,7 +39,9 @@ struct TPcxHeader {
   int64_t Height() const { return int64_t(YMax) - YMin + 1; }
   bool Compressed() const { return Encoding == 1; }
   uint64_t ImageBytes() const { return uint64_t(Height()) * Planes * BytesPerLine; }
-  uint64_t MinimumImageBytes() const { return Compressed() ? MinimumRunBytes(ImageBytes(), 1, 63, 1) : ImageBytes(); }
+  uint64_t MinimumImageBytes() const {
+    return Compressed() ? MinimumRunBytes(ImageBytes(), 1, 63, 1) : ImageBytes();
+  }
 };
 
 // True when the 16-entry header palette is all zero, which writers leave behind when they

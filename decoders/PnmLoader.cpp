@@ -136,9 +136,11 @@ bool ReadImage(TPnmText& text, std::span<const uint8_t> data, uint64_t fileSize,
                TDecodeError& error) {
   if (!ReadHeader(text, data, h, error)) return false;
   if (!TBitmap32::IsAcceptableSize(h.Width, h.Height))
-    return Failed(error, TDecodeErrorKind::deTooLarge, std::to_string(h.Width) + "x" + std::to_string(h.Height) + " pixels");
+    return Failed(error, TDecodeErrorKind::deTooLarge,
+                  std::to_string(h.Width) + "x" + std::to_string(h.Height) + " pixels");
   // Checked before allocating, so that a short file cannot ask for a huge bitmap.
-  if (fileSize - text.Pos() < MinimumRasterBytes(h)) return Failed(error, TDecodeErrorKind::deTruncated, "raster cut short");
+  if (fileSize - text.Pos() < MinimumRasterBytes(h))
+    return Failed(error, TDecodeErrorKind::deTruncated, "raster cut short");
   return true;
 }
 

@@ -104,8 +104,10 @@ bool ReadHeader(std::span<const uint8_t> data, uint64_t fileSize, TSgiHeader& h,
     return Refuse(error, TDecodeErrorKind::deTruncated, "file shorter than its header");
   }
   if (magic != Magic) return Refuse(error, TDecodeErrorKind::deCorrupt, "bad magic number");
-  if (h.Storage > 1) return Refuse(error, TDecodeErrorKind::deCorrupt, "storage " + std::to_string(h.Storage));
-  if (h.Bpc != 1 && h.Bpc != 2) return Refuse(error, TDecodeErrorKind::deCorrupt, "BPC " + std::to_string(h.Bpc));
+  if (h.Storage > 1)
+    return Refuse(error, TDecodeErrorKind::deCorrupt, "storage " + std::to_string(h.Storage));
+  if (h.Bpc != 1 && h.Bpc != 2)
+    return Refuse(error, TDecodeErrorKind::deCorrupt, "BPC " + std::to_string(h.Bpc));
   if (h.Dimension < 1 || h.Dimension > 3)
     return Refuse(error, TDecodeErrorKind::deCorrupt, "dimension " + std::to_string(h.Dimension));
   // COLORMAP: only "normal" pixels are images of their own; the dithered and indexed kinds
@@ -124,8 +126,9 @@ bool ReadHeader(std::span<const uint8_t> data, uint64_t fileSize, TSgiHeader& h,
     return Refuse(error, TDecodeErrorKind::deTruncated, "RLE offset tables run past the end of the file");
 
   // RLE rows may all share one record, so only the tables say how many rows there are.
-  const uint64_t minimum = h.Storage == 0 ? uint64_t(h.XSize) * h.Bpc * h.Rows * std::min(h.Channels, MaxShownChannels)
-                                          : MinimumRunBytes(h.XSize, h.Bpc, 127, h.Bpc);
+  const uint64_t minimum = h.Storage == 0
+                               ? uint64_t(h.XSize) * h.Bpc * h.Rows * std::min(h.Channels, MaxShownChannels)
+                               : MinimumRunBytes(h.XSize, h.Bpc, 127, h.Bpc);
   return CheckPictureData(h.XSize, h.Rows, fileSize - h.DataStart, minimum, error);
 }
 
@@ -140,7 +143,8 @@ TDecodeResult DecodeSgi(std::span<const uint8_t> data) {
   TSgiHeader h;
   TDecodeError error;
   TBitmap32 bitmap;
-  if (!ReadHeader(data, data.size(), h, error) || !AllocateBitmap(bitmap, h.XSize, h.Rows, error)) return error;
+  if (!ReadHeader(data, data.size(), h, error) || !AllocateBitmap(bitmap, h.XSize, h.Rows, error))
+    return error;
   const unsigned rows = h.Rows, channels = h.Channels;
   // ZSIZE 1 is grey, 2 grey and alpha, 3 RGB, 4 RGBA; more channels are not shown.
   const unsigned shown = std::min(channels, MaxShownChannels);

@@ -52,7 +52,8 @@ struct TTgaHeader {
   // The fewest bytes of image data that hold the whole picture.
   uint64_t MinimumImageBytes() const {
     const uint64_t pixelCount = uint64_t(Width) * Height;
-    return Compressed() ? MinimumRunBytes(pixelCount, unsigned(PixelBytes()), 128, 1) : pixelCount * PixelBytes();
+    return Compressed() ? MinimumRunBytes(pixelCount, unsigned(PixelBytes()), 128, 1)
+                        : pixelCount * PixelBytes();
   }
 };
 
