@@ -29,6 +29,10 @@ constexpr size_t FileHeaderSize = 14;
 TDecodeResult Fail(TDecodeErrorKind kind, const std::string& what) {
   return TDecodeResult::Fail(kind, "BMP: " + what);
 }
+bool Refuse(TDecodeError& error, TDecodeErrorKind kind, const std::string& what) {
+  error = {kind, "BMP: " + what};
+  return false;
+}
 
 bool IsPackedDib(std::span<const uint8_t> data) {
   TByteReader r(data);
@@ -44,9 +48,16 @@ bool IsOs2Collection(std::span<const uint8_t> data) {
   return magic == "BA" || magic == "CI" || magic == "CP" || magic == "IC" || magic == "PT";
 }
 
-}  // namespace
+// Where the parts of a BMP file lie, from its headers.
+struct TBmpLayout {
+  TDibHeader Header;
+  uint64_t PaletteOffset = 0;
+  uint64_t Pixels = 0;  // offset of the pixel data
+};
 
-TDecodeResult DecodeBmp(std::span<const uint8_t> data) {
+// The file and info headers of a file of `fileSize` bytes that starts with `data`, checked
+// against that size: the pixel data must start inside the file and plausibly hold the picture.
+bool ReadLayout(std::span<const uint8_t> data, uint64_t fileSize, TBmpLayout& layout, TDecodeError& error) {
   // BITMAPFILEHEADER: "BM", file size (unreliable), two reserved words, bfOffBits.
   const bool fileHeader = data.size() >= 2 && data[0] == 'B' && data[1] == 'M';
   size_t infoOffset = 0;
@@ -54,34 +65,50 @@ TDecodeResult DecodeBmp(std::span<const uint8_t> data) {
   if (fileHeader) {
     TByteReader r(data, 10);
     pixelOffset = r.U32LE();
-    if (r.Failed()) return Fail(TDecodeErrorKind::deTruncated, "file header cut short");
+    if (r.Failed()) return Refuse(error, TDecodeErrorKind::deTruncated, "file header cut short");
     infoOffset = FileHeaderSize;
   } else if (IsOs2Collection(data)) {
-    return Fail(TDecodeErrorKind::deUnsupported, "OS/2 bitmap array, icon or pointer");
+    return Refuse(error, TDecodeErrorKind::deUnsupported, "OS/2 bitmap array, icon or pointer");
   } else if (!IsPackedDib(data)) {
-    return Fail(TDecodeErrorKind::deCorrupt, "neither a BM file header nor an info header");
+    return Refuse(error, TDecodeErrorKind::deCorrupt, "neither a BM file header nor an info header");
   }
 
-  TDibHeader header;
-  TDecodeError error;
-  if (!ReadDibHeader(data, infoOffset, header, error)) return error;
+  TDibHeader& header = layout.Header;
+  if (!ReadDibHeader(data, infoOffset, header, error)) return false;
 
   // The colour table follows the header and any separate masks.
-  const uint64_t paletteOffset = uint64_t(infoOffset) + header.HeaderSize + header.MasksSize;
-  uint64_t pixels = paletteOffset + header.PaletteBytes();
+  layout.PaletteOffset = uint64_t(infoOffset) + header.HeaderSize + header.MasksSize;
+  layout.Pixels = layout.PaletteOffset + header.PaletteBytes();
   // Writers put bfOffBits anywhere from right after the colour table to far beyond it, and some
   // write 0: trust it unless it points into the headers.
-  if (fileHeader && pixelOffset >= paletteOffset) pixels = pixelOffset;
-  if (pixels > data.size())
-    return Fail(TDecodeErrorKind::deTruncated, "pixel data starts at " + std::to_string(pixels) +
-                                                   ", past the end (" + std::to_string(data.size()) + " bytes)");
+  if (fileHeader && pixelOffset >= layout.PaletteOffset) layout.Pixels = pixelOffset;
+  if (layout.Pixels > fileSize)
+    return Refuse(error, TDecodeErrorKind::deTruncated,
+                  "pixel data starts at " + std::to_string(layout.Pixels) + ", past the end (" +
+                      std::to_string(fileSize) + " bytes)");
+  return CheckPictureData(header.Width, header.Height, fileSize - layout.Pixels, header.MinimumPixelBytes(),
+                          error);
+}
+
+}  // namespace
+
+bool ProbeBmp(std::span<const uint8_t> head, uint64_t fileSize, TDecodeError& error) {
+  TBmpLayout layout;
+  return ReadLayout(head, fileSize, layout, error);
+}
+
+TDecodeResult DecodeBmp(std::span<const uint8_t> data) {
+  TBmpLayout layout;
+  TDecodeError error;
+  if (!ReadLayout(data, data.size(), layout, error)) return error;
+  const TDibHeader& header = layout.Header;
+  const uint64_t pixels = layout.Pixels;
   // A colour table that claims to run past the pixels is cut there.
-  const std::vector<TColor32> palette = ReadDibPalette(data, size_t(paletteOffset), size_t(pixels), header);
+  const std::vector<TColor32> palette =
+      ReadDibPalette(data, size_t(layout.PaletteOffset), size_t(pixels), header);
 
   TBitmap32 bitmap;
-  if (!AllocateBitmapForData(bitmap, header.Width, header.Height, data.size() - pixels,
-                             header.MinimumPixelBytes(), error))
-    return error;
+  if (!AllocateBitmap(bitmap, header.Width, header.Height, error)) return error;
 
   if (header.Rle()) {
     bitmap.Clear(0);

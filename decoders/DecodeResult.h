@@ -62,8 +62,13 @@ bool AllocateBitmap(TBitmap32& bitmap, int64_t width, int64_t height, TDecodeErr
 // encoding is refused, so that a few bytes cannot make a decoder build a huge empty bitmap.
 constexpr bool PlausibleDataSize(uint64_t available, uint64_t minimum) { return available >= minimum / 16; }
 
-// AllocateBitmap for a picture whose pixel data is `available` bytes and needs at least
-// `minimum`: a picture the data cannot plausibly hold fails with deTruncated before anything
-// is allocated. A size that is wrong in itself is reported as such, whatever the data.
+// Whether a picture of width x height whose pixel data is `available` bytes and needs at
+// least `minimum` can be decoded at all: a size that is wrong in itself is reported as such,
+// whatever the data; otherwise a picture the data cannot plausibly hold fails with
+// deTruncated. A probe asks this with the bytes the whole file leaves for the pixels.
+bool CheckPictureData(int64_t width, int64_t height, uint64_t available, uint64_t minimum,
+                      TDecodeError& error);
+
+// CheckPictureData, then AllocateBitmap: nothing is allocated for a picture the data cannot hold.
 bool AllocateBitmapForData(TBitmap32& bitmap, int64_t width, int64_t height, uint64_t available,
                            uint64_t minimum, TDecodeError& error);

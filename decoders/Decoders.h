@@ -27,3 +27,9 @@ bool ProbePng(std::span<const uint8_t> head, uint64_t fileSize, TDecodeError& er
 bool ProbeTiff(std::span<const uint8_t> head, uint64_t fileSize, TDecodeError& error);  // also raw fax
 bool ProbeEps(std::span<const uint8_t> head, uint64_t fileSize, TDecodeError& error);
 bool ProbeIco(std::span<const uint8_t> head, uint64_t fileSize, TDecodeError& error);
+bool ProbeBmp(std::span<const uint8_t> head, uint64_t fileSize, TDecodeError& error);
+bool ProbePnm(std::span<const uint8_t> head, uint64_t fileSize, TDecodeError& error);
+bool ProbeTga(std::span<const uint8_t> head, uint64_t fileSize, TDecodeError& error);  // no magic
+bool ProbePcx(std::span<const uint8_t> head, uint64_t fileSize, TDecodeError& error);
+bool ProbeSgi(std::span<const uint8_t> head, uint64_t fileSize, TDecodeError& error);
+bool ProbePsd(std::span<const uint8_t> head, uint64_t fileSize, TDecodeError& error);

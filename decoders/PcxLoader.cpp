@@ -39,6 +39,9 @@ struct TPcxHeader {
   int64_t Height() const { return int64_t(YMax) - YMin + 1; }
   bool Compressed() const { return Encoding == 1; }
   uint64_t ImageBytes() const { return uint64_t(Height()) * Planes * BytesPerLine; }
+  uint64_t MinimumImageBytes() const {
+    return Compressed() ? MinimumRunBytes(ImageBytes(), 1, 63, 1) : ImageBytes();
+  }
 };
 
 // True when the 16-entry header palette is all zero, which writers leave behind when they
@@ -205,7 +208,19 @@ TLineConverter LineConverter(const TPcxHeader& h) {
   }
 }
 
+// Whether `available` bytes of pixel data can be a picture of the header's size.
+bool CheckImageData(const TPcxHeader& h, uint64_t available, TDecodeError& error) {
+  if (available == 0) return Refuse(error, TDecodeErrorKind::deTruncated, "no pixel data");
+  return CheckPictureData(h.Width(), h.Height(), available, h.MinimumImageBytes(), error);
+}
+
 }  // namespace
+
+// The 256-colour palette at the end of a file is not known here, so it counts as pixel data.
+bool ProbePcx(std::span<const uint8_t> head, uint64_t fileSize, TDecodeError& error) {
+  TPcxHeader h;
+  return ReadHeader(head, h, error) && CheckImageData(h, fileSize - HeaderSize, error);
+}
 
 TDecodeResult DecodePcx(std::span<const uint8_t> data) {
   TPcxHeader h;
@@ -213,10 +228,9 @@ TDecodeResult DecodePcx(std::span<const uint8_t> data) {
   if (!ReadHeader(data, h, error)) return error;
   std::span<const uint8_t> pixelData = data.subspan(HeaderSize);
   const TPalette palette = ReadPalette(data, h, pixelData);
-  if (pixelData.empty()) return Error(TDecodeErrorKind::deTruncated, "no pixel data");
-  const uint64_t minimum = h.Compressed() ? MinimumRunBytes(h.ImageBytes(), 1, 63, 1) : h.ImageBytes();
   TBitmap32 bitmap;
-  if (!AllocateBitmapForData(bitmap, h.Width(), h.Height(), pixelData.size(), minimum, error)) return error;
+  if (!CheckImageData(h, pixelData.size(), error) || !AllocateBitmap(bitmap, h.Width(), h.Height(), error))
+    return error;
 
   // Runs may carry over from one line to the next, so the whole image is one stream.
   const TLineConverter convert = LineConverter(h);

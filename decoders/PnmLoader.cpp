@@ -130,6 +130,20 @@ uint64_t MinimumRasterBytes(const TPnmHeader& h) {
   }
 }
 
+// The header of a file of `fileSize` bytes that starts with `data`, and whether the rest of
+// the file can hold the raster it declares. Leaves `text` at the raster.
+bool ReadImage(TPnmText& text, std::span<const uint8_t> data, uint64_t fileSize, TPnmHeader& h,
+               TDecodeError& error) {
+  if (!ReadHeader(text, data, h, error)) return false;
+  if (!TBitmap32::IsAcceptableSize(h.Width, h.Height))
+    return Failed(error, TDecodeErrorKind::deTooLarge,
+                  std::to_string(h.Width) + "x" + std::to_string(h.Height) + " pixels");
+  // Checked before allocating, so that a short file cannot ask for a huge bitmap.
+  if (fileSize - text.Pos() < MinimumRasterBytes(h))
+    return Failed(error, TDecodeErrorKind::deTruncated, "raster cut short");
+  return true;
+}
+
 void DecodeRaw(std::span<const uint8_t> raster, const TPnmHeader& h, const std::vector<uint8_t>& scale,
                TBitmap32& bitmap) {
   const uint8_t* p = raster.data();
@@ -193,16 +207,20 @@ bool DecodePlain(TPnmText& text, const TPnmHeader& h, const std::vector<uint8_t>
 
 }  // namespace
 
+bool ProbePnm(std::span<const uint8_t> head, uint64_t fileSize, TDecodeError& error) {
+  TPnmText text(head);
+  TPnmHeader h;
+  if (ReadImage(text, head, fileSize, h, error)) return true;
+  // Comments can make a header longer than the head: one cut there, even inside a number,
+  // says nothing yet.
+  return head.size() < fileSize && text.AtEnd();
+}
+
 TDecodeResult DecodePnm(std::span<const uint8_t> data) {
   TPnmText text(data);
   TPnmHeader h;
   TDecodeError error;
-  if (!ReadHeader(text, data, h, error)) return error;
-  if (!TBitmap32::IsAcceptableSize(h.Width, h.Height))
-    return Error(TDecodeErrorKind::deTooLarge, std::to_string(h.Width) + "x" + std::to_string(h.Height) + " pixels");
-  // Checked before allocating, so that a short file cannot ask for a huge bitmap.
-  const uint64_t available = data.size() - text.Pos();
-  if (available < MinimumRasterBytes(h)) return Error(TDecodeErrorKind::deTruncated, "raster cut short");
+  if (!ReadImage(text, data, data.size(), h, error)) return error;
 
   // sample * 255 / maxval, rounded: exact for any maxval, not only 255 and 65535.
   std::vector<uint8_t> scale(size_t(h.Maxval) + 1);

@@ -381,6 +381,18 @@ TRowConverter RowConverter(uint16_t mode) {
 
 }  // namespace
 
+// Only the File Header Section is looked at, so the data check takes the smallest picture it
+// allows: just the colour channels, each row raw or packed, whichever is smaller, and every
+// byte after the header as pixel data.
+bool ProbePsd(std::span<const uint8_t> head, uint64_t fileSize, TDecodeError& error) {
+  TByteReader r(head);
+  TPsdHeader h;
+  if (!ReadFileHeader(r, h, error)) return false;
+  const uint64_t rowBytes = std::min<uint64_t>(h.RowBytes(), MinimumRunBytes(h.RowBytes(), 1, 128, 1));
+  const uint64_t minimum = uint64_t(h.ColourChannels) * h.Height * rowBytes;
+  return CheckPictureData(h.Width, h.Height, fileSize - r.Pos(), minimum, error);
+}
+
 TDecodeResult DecodePsd(std::span<const uint8_t> data) {
   TByteReader r(data);
   TPsdHeader h;

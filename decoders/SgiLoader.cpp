@@ -22,6 +22,10 @@ constexpr unsigned MaxShownChannels = 4;
 TDecodeResult Fail(TDecodeErrorKind kind, const std::string& why) {
   return TDecodeResult::Fail(kind, "Invalid SGI image: " + why);
 }
+bool Refuse(TDecodeError& error, TDecodeErrorKind kind, const std::string& why) {
+  error = {kind, "Invalid SGI image: " + why};
+  return false;
+}
 
 struct TSgiHeader {
   uint8_t Storage = 0;  // 0 verbatim, 1 RLE
@@ -29,6 +33,8 @@ struct TSgiHeader {
   uint16_t Dimension = 0;
   uint16_t XSize = 0, YSize = 0, ZSize = 0;
   uint32_t ColourMap = 0;
+  unsigned Rows = 0, Channels = 0;  // as the dimension makes them
+  uint64_t DataStart = 0;           // after the header and any RLE offset tables
 };
 
 // Reads a row of one channel into `row` (XSize samples of Bpc bytes, file byte order).
@@ -80,11 +86,10 @@ class TSgiRows {
   unsigned Rows_, Channels_;
 };
 
-}  // namespace
-
-TDecodeResult DecodeSgi(std::span<const uint8_t> data) {
+// "The Header": the first 512 bytes, all big-endian, checked against a file of `fileSize`
+// bytes that starts with `data`.
+bool ReadHeader(std::span<const uint8_t> data, uint64_t fileSize, TSgiHeader& h, TDecodeError& error) {
   TByteReader r(data);
-  TSgiHeader h;  // "The Header": the first 512 bytes, all big-endian
   const uint16_t magic = r.U16BE();
   h.Storage = r.U8();
   h.Bpc = r.U8();
@@ -94,38 +99,56 @@ TDecodeResult DecodeSgi(std::span<const uint8_t> data) {
   h.ZSize = r.U16BE();
   r.Skip(4 + 4 + 4 + 80);  // PIXMIN, PIXMAX (informational), DUMMY, IMAGENAME
   h.ColourMap = r.U32BE();
-  if (r.Failed() || data.size() < HeaderSize) {
-    if (!r.Failed() && magic != Magic) return Fail(TDecodeErrorKind::deCorrupt, "bad magic number");
-    return Fail(TDecodeErrorKind::deTruncated, "file shorter than its header");
+  if (r.Failed() || fileSize < HeaderSize) {
+    if (!r.Failed() && magic != Magic) return Refuse(error, TDecodeErrorKind::deCorrupt, "bad magic number");
+    return Refuse(error, TDecodeErrorKind::deTruncated, "file shorter than its header");
   }
-  if (magic != Magic) return Fail(TDecodeErrorKind::deCorrupt, "bad magic number");
-  if (h.Storage > 1) return Fail(TDecodeErrorKind::deCorrupt, "storage " + std::to_string(h.Storage));
-  if (h.Bpc != 1 && h.Bpc != 2) return Fail(TDecodeErrorKind::deCorrupt, "BPC " + std::to_string(h.Bpc));
+  if (magic != Magic) return Refuse(error, TDecodeErrorKind::deCorrupt, "bad magic number");
+  if (h.Storage > 1)
+    return Refuse(error, TDecodeErrorKind::deCorrupt, "storage " + std::to_string(h.Storage));
+  if (h.Bpc != 1 && h.Bpc != 2)
+    return Refuse(error, TDecodeErrorKind::deCorrupt, "BPC " + std::to_string(h.Bpc));
   if (h.Dimension < 1 || h.Dimension > 3)
-    return Fail(TDecodeErrorKind::deCorrupt, "dimension " + std::to_string(h.Dimension));
+    return Refuse(error, TDecodeErrorKind::deCorrupt, "dimension " + std::to_string(h.Dimension));
   // COLORMAP: only "normal" pixels are images of their own; the dithered and indexed kinds
   // need a colour map this format cannot carry.
   if (h.ColourMap != 0)
-    return Fail(TDecodeErrorKind::deUnsupported, "colour map type " + std::to_string(h.ColourMap));
+    return Refuse(error, TDecodeErrorKind::deUnsupported, "colour map type " + std::to_string(h.ColourMap));
 
   // DIMENSION 1 is a single row of one channel, 2 a single channel: the other sizes are
   // then ignored whatever they say.
-  const unsigned rows = h.Dimension == 1 ? 1 : h.YSize;
-  const unsigned channels = h.Dimension == 3 ? h.ZSize : 1;
-  if (h.XSize == 0 || rows == 0 || channels == 0) return Fail(TDecodeErrorKind::deCorrupt, "image has no pixels");
-  if (h.Storage == 1 && HeaderSize + uint64_t(rows) * channels * 8 > data.size())
-    return Fail(TDecodeErrorKind::deTruncated, "RLE offset tables run past the end of the file");
+  h.Rows = h.Dimension == 1 ? 1 : h.YSize;
+  h.Channels = h.Dimension == 3 ? h.ZSize : 1;
+  if (h.XSize == 0 || h.Rows == 0 || h.Channels == 0)
+    return Refuse(error, TDecodeErrorKind::deCorrupt, "image has no pixels");
+  h.DataStart = HeaderSize + (h.Storage == 0 ? 0 : uint64_t(h.Rows) * h.Channels * 8);
+  if (h.DataStart > fileSize)
+    return Refuse(error, TDecodeErrorKind::deTruncated, "RLE offset tables run past the end of the file");
 
+  // RLE rows may all share one record, so only the tables say how many rows there are.
+  const uint64_t minimum = h.Storage == 0
+                               ? uint64_t(h.XSize) * h.Bpc * h.Rows * std::min(h.Channels, MaxShownChannels)
+                               : MinimumRunBytes(h.XSize, h.Bpc, 127, h.Bpc);
+  return CheckPictureData(h.XSize, h.Rows, fileSize - h.DataStart, minimum, error);
+}
+
+}  // namespace
+
+bool ProbeSgi(std::span<const uint8_t> head, uint64_t fileSize, TDecodeError& error) {
+  TSgiHeader h;
+  return ReadHeader(head, fileSize, h, error);
+}
+
+TDecodeResult DecodeSgi(std::span<const uint8_t> data) {
+  TSgiHeader h;
+  TDecodeError error;
+  TBitmap32 bitmap;
+  if (!ReadHeader(data, data.size(), h, error) || !AllocateBitmap(bitmap, h.XSize, h.Rows, error))
+    return error;
+  const unsigned rows = h.Rows, channels = h.Channels;
   // ZSIZE 1 is grey, 2 grey and alpha, 3 RGB, 4 RGBA; more channels are not shown.
   const unsigned shown = std::min(channels, MaxShownChannels);
   const size_t rowBytes = size_t(h.XSize) * h.Bpc;
-  // RLE rows may all share one record, so only the tables say how many rows there are.
-  const uint64_t minimum = h.Storage == 0 ? uint64_t(rowBytes) * rows * shown : MinimumRunBytes(h.XSize, h.Bpc, 127, h.Bpc);
-  const uint64_t dataStart = HeaderSize + (h.Storage == 0 ? 0 : uint64_t(rows) * channels * 8);
-  TDecodeError error;
-  TBitmap32 bitmap;
-  if (!AllocateBitmapForData(bitmap, h.XSize, rows, data.size() - dataStart, minimum, error))
-    return TDecodeResult(error);
   std::vector<uint8_t> buffer(rowBytes * shown);
   TSgiRows source(data, h, rows, channels);
   bool anyMissing = false, anyPresent = false;

@@ -48,6 +48,13 @@ struct TTgaHeader {
   unsigned BaseType() const { return ImageType & 7u; }  // 1 mapped, 2 true colour, 3 grey
   bool Compressed() const { return ImageType & 8u; }
   size_t PixelBytes() const { return (PixelBits + 7u) / 8; }
+  size_t MapBytes() const { return ColourMapType == 1 ? size_t(MapLength) * ((MapEntryBits + 7u) / 8) : 0; }
+  // The fewest bytes of image data that hold the whole picture.
+  uint64_t MinimumImageBytes() const {
+    const uint64_t pixelCount = uint64_t(Width) * Height;
+    return Compressed() ? MinimumRunBytes(pixelCount, unsigned(PixelBytes()), 128, 1)
+                        : pixelCount * PixelBytes();
+  }
 };
 
 // The TGA 2.0 extension area's "Attributes Type" (field 24): 3 = alpha, 4 = premultiplied
@@ -154,7 +161,7 @@ bool ReadColourMap(TByteReader& r, TTgaHeader& h, TDecodeError& error) {
   r.Skip(h.IdLength);
   if (h.ColourMapType == 1) {
     const size_t entryBytes = (h.MapEntryBits + 7u) / 8;
-    auto map = r.Take(size_t(h.MapLength) * entryBytes);
+    auto map = r.Take(h.MapBytes());
     if (r.Failed())
       return Refuse(error, TDecodeErrorKind::deTruncated, "colour map runs past the end of the file");
     if (h.BaseType() == 1) {  // a true-colour file may carry a map it does not use
@@ -206,7 +213,21 @@ int ReadPixels(std::span<const uint8_t> data, const TTgaHeader& h, TBitmap32& bi
   }
 }
 
+// Whether `available` bytes of image data can be a picture of the header's size.
+bool CheckImageData(const TTgaHeader& h, uint64_t available, TDecodeError& error) {
+  if (available == 0) return Refuse(error, TDecodeErrorKind::deTruncated, "no pixel data");
+  return CheckPictureData(h.Width, h.Height, available, h.MinimumImageBytes(), error);
+}
+
 }  // namespace
+
+bool ProbeTga(std::span<const uint8_t> head, uint64_t fileSize, TDecodeError& error) {
+  TByteReader r(head);
+  TTgaHeader h;
+  if (!ReadHeader(r, h, error)) return false;
+  const uint64_t imageData = HeaderSize + h.IdLength + h.MapBytes();
+  return CheckImageData(h, fileSize > imageData ? fileSize - imageData : 0, error);
+}
 
 TDecodeResult DecodeTga(std::span<const uint8_t> data) {
   TByteReader r(data);
@@ -214,14 +235,10 @@ TDecodeResult DecodeTga(std::span<const uint8_t> data) {
   TDecodeError error;
   if (!ReadHeader(r, h, error)) return error;
   ReadAlphaKind(data, h);
-  if (!ReadColourMap(r, h, error)) return error;
-  if (r.AtEnd()) return Error(TDecodeErrorKind::deTruncated, "no pixel data");
+  if (!ReadColourMap(r, h, error) || !CheckImageData(h, r.Remaining(), error)) return error;
 
-  const uint64_t pixelCount = uint64_t(h.Width) * h.Height;
-  const uint64_t minimum = h.Compressed() ? MinimumRunBytes(pixelCount, unsigned(h.PixelBytes()), 128, 1)
-                                          : pixelCount * h.PixelBytes();
   TBitmap32 bitmap;
-  if (!AllocateBitmapForData(bitmap, h.Width, h.Height, r.Remaining(), minimum, error)) return error;
+  if (!AllocateBitmap(bitmap, h.Width, h.Height, error)) return error;
   const int rowsDone = ReadPixels(data.subspan(r.Pos()), h, bitmap);
   if (rowsDone == 0) return Error(TDecodeErrorKind::deTruncated, "pixel data ends in the first row");
 

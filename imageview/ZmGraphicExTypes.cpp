@@ -5,20 +5,20 @@
 
 namespace GraphicClasses {
 const TGraphicClass TAutodeskGraphic{"TAutodeskGraphic", nullptr, nullptr};
-const TGraphicClass TBitmap{"TBitmap", nullptr, DecodeBmp};
+const TGraphicClass TBitmap{"TBitmap", nullptr, DecodeBmp, ProbeBmp};
 const TGraphicClass TCUTGraphic{"TCUTGraphic", nullptr, nullptr};
 const TGraphicClass TIcon{"TIcon", nullptr, DecodeIco, ProbeIco};
 const TGraphicClass TJPEGImage{"TJPEGImage", nullptr, DecodeJpeg, ProbeJpeg};
 const TGraphicClass TMetafile{"TMetafile", nullptr, nullptr};
 const TGraphicClass TPCDGraphic{"TPCDGraphic", nullptr, nullptr};
-const TGraphicClass TPCXGraphic{"TPCXGraphic", nullptr, DecodePcx};
+const TGraphicClass TPCXGraphic{"TPCXGraphic", nullptr, DecodePcx, ProbePcx};
 const TGraphicClass TPNGGraphic{"TPNGGraphic", nullptr, DecodePng, ProbePng};
-const TGraphicClass TPPMGraphic{"TPPMGraphic", nullptr, DecodePnm};
-const TGraphicClass TPSDGraphic{"TPSDGraphic", nullptr, DecodePsd};
+const TGraphicClass TPPMGraphic{"TPPMGraphic", nullptr, DecodePnm, ProbePnm};
+const TGraphicClass TPSDGraphic{"TPSDGraphic", nullptr, DecodePsd, ProbePsd};
 const TGraphicClass TPSPGraphic{"TPSPGraphic", nullptr, nullptr};
 const TGraphicClass TRLAGraphic{"TRLAGraphic", nullptr, nullptr};
-const TGraphicClass TSGIGraphic{"TSGIGraphic", nullptr, DecodeSgi};
-const TGraphicClass TTargaGraphic{"TTargaGraphic", nullptr, DecodeTga};
+const TGraphicClass TSGIGraphic{"TSGIGraphic", nullptr, DecodeSgi, ProbeSgi};
+const TGraphicClass TTargaGraphic{"TTargaGraphic", nullptr, DecodeTga, ProbeTga};
 const TGraphicClass TTIFFGraphic{"TTIFFGraphic", nullptr, DecodeTiff, ProbeTiff};
 const TGraphicClass TEPSGraphic{"TEPSGraphic", &TTIFFGraphic, DecodeEps, ProbeEps};
 }  // namespace GraphicClasses

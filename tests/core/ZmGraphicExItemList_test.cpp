@@ -123,6 +123,15 @@ TEST(DecoderRegistry, LoadPictureRefusesFromTheFirstBytesWithoutReadingTheRest) 
       {"s.tif", "junk", Huge, TDecodeErrorKind::deTooLarge},  // no TIFF, and far too large for a fax stream
       {"s.fax", "junk", uint64_t(32) << 20, TDecodeErrorKind::deCorrupt},  // a fax stream begins with a 0 byte
       {"s.eps", "%!PS-Adobe-3.0 EPSF-3.0", Huge, TDecodeErrorKind::deUnsupported},
+      {"s.bmp", "junk", Huge, TDecodeErrorKind::deCorrupt},
+      // Targa has no magic: a sound header declaring 65535x65535 true colour.
+      {"s.tga", std::string("\0\0\2\0\0\0\0\0\0\0\0\0\xFF\xFF\xFF\xFF\x18\0", 18), Huge,
+       TDecodeErrorKind::deTooLarge},
+      {"s.pcx", "junk", Huge, TDecodeErrorKind::deCorrupt},
+      {"s.sgi", "junk", Huge, TDecodeErrorKind::deCorrupt},
+      {"s.psd", "junk", Huge, TDecodeErrorKind::deCorrupt},
+      {"s.pbm", "junk", Huge, TDecodeErrorKind::deCorrupt},
+      {"s.ppm", "P6\n65535 65535\n255\n", Huge, TDecodeErrorKind::deTooLarge},
   };
   TTempDir dir;
   for (const auto& c : cases) {
