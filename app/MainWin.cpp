@@ -32,7 +32,6 @@
 
 namespace {
 const QString AppTitle = QStringLiteral("Kirvane");
-
 }  // namespace
 
 bool InstallQtJapaneseTexts() {
