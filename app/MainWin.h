@@ -244,6 +244,7 @@ class TFormKirvane : public QMainWindow, public IKirvaneOptionsHost {
   QTreeView* STV = nullptr;
   QFileSystemModel* STVModel = nullptr;
   bool STVChangeAttached_ = false;
+  bool TreeFollowsSelection_ = false;  // keep the selected node in view while folders load
   TZmListView* LVFiles = nullptr;
   TImgView32* ImgView32 = nullptr;
   QLabel* SBPanels[4] = {};

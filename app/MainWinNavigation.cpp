@@ -10,8 +10,10 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QScrollBar>
 #include <QStandardPaths>
 #include <QSplitter>
+#include <QTimer>
 #include <QToolButton>
 #include <QTreeView>
 #include <functional>
@@ -205,6 +207,10 @@ void TFormKirvane::CreateFolderTree() {
   STV->setHeaderHidden(true);
   STV->setMinimumWidth(60);
   STV->installEventFilter(this);
+  const auto userMoved = [this] { TreeFollowsSelection_ = false; };
+  connect(STV, &QTreeView::expanded, this, userMoved);
+  connect(STV, &QTreeView::collapsed, this, userMoved);
+  connect(STV->verticalScrollBar(), &QAbstractSlider::actionTriggered, this, userMoved);
 
   // The desktop folder is selected at start, or home when there is none.
   QString start = QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
@@ -224,14 +230,16 @@ void TFormKirvane::SetTreeModel() {
   delete old;
   for (int c = 1; c < STVModel->columnCount(); ++c) STV->hideColumn(c);
   connect(STV->selectionModel(), &QItemSelectionModel::currentChanged, this, [this] { STVChange(); });
-  // Folders are read in the background: rows that arrive above the selected node push it away,
-  // so each folder on its way that finishes loading brings it back into view.
-  connect(STVModel, &QFileSystemModel::directoryLoaded, this, [this](const QString& dir) {
-    const QModelIndex current = STV->currentIndex();
-    const QString path = STVModel->filePath(current);
-    if (current.isValid() && (dir == QLatin1String("/") || path.startsWith(dir + QLatin1Char('/'))))
-      STV->scrollTo(current);
-  });
+  // Folders are read and sorted in the background: rows that arrive above the selected node push
+  // it away, so until the user scrolls or opens a branch it is brought back into view.
+  const auto follow = [this] {
+    if (TreeFollowsSelection_)
+      QTimer::singleShot(0, STV, [this] {
+        if (TreeFollowsSelection_ && STV->currentIndex().isValid()) STV->scrollTo(STV->currentIndex());
+      });
+  };
+  connect(STVModel, &QFileSystemModel::directoryLoaded, this, follow);
+  connect(STVModel, &QAbstractItemModel::layoutChanged, this, follow);
 }
 
 void TFormKirvane::SelectTreeFolder(std::string path) {
@@ -243,6 +251,7 @@ void TFormKirvane::SelectTreeFolder(std::string path) {
   const QModelIndex index = STVModel->index(QFile::decodeName(path.c_str()));
   if (index.isValid()) STV->setCurrentIndex(index);
   if (STV->currentIndex().isValid()) STV->scrollTo(STV->currentIndex());
+  TreeFollowsSelection_ = true;  // after scrollTo, which opens the parents
 }
 
 std::string TFormKirvane::TreePath() const {
