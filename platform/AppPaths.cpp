@@ -23,16 +23,6 @@ void MakeFolders(const std::string& folder) {
   }
 }
 
-// rename() that fails with EEXIST instead of replacing `to`.
-bool RenameNoReplace(const std::string& from, const std::string& to) {
-  if (renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return true;
-  if (errno != EINVAL && errno != ENOSYS) return false;
-  // A file system without RENAME_NOREPLACE: a second link fails on an existing name too. Should
-  // the old name stay, the data is safe under the new one all the same.
-  if (link(from.c_str(), to.c_str()) != 0) return false;
-  unlink(from.c_str());
-  return true;
-}
 }  // namespace
 
 std::string SettingsFolder() {
@@ -82,7 +72,7 @@ bool SetAsideSettingsFile(TSettingsFileStatus& file) {
   if (file.State != TSettingsFileStatus::Unreadable) return false;
   for (int i = 0; i < 100; ++i) {
     const std::string aside = file.Path + ".bad" + (i ? "." + std::to_string(i) : std::string());
-    if (RenameNoReplace(file.Path, aside)) {
+    if (RenameNoReplace(file.Path, aside) == 0) {
       file.State = TSettingsFileStatus::SetAside;
       file.AsidePath = aside;
       return true;

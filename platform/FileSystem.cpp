@@ -9,6 +9,7 @@
 #include <atomic>
 #include <cerrno>
 #include <climits>
+#include <cstdio>
 #include <cstring>
 #include <exception>
 
@@ -285,6 +286,21 @@ bool WriteFileAtomic(const std::string& path, std::string_view contents, std::st
     return fail("rename failed");
   }
   return true;
+}
+
+int RenameNoReplace(const std::string& from, const std::string& to) {
+  if (renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return 0;
+  if (errno != EINVAL && errno != ENOSYS) return errno;
+  if (link(from.c_str(), to.c_str()) == 0) {
+    // Should the old name stay, the data is safe under the new one all the same.
+    unlink(from.c_str());
+    return 0;
+  }
+  if (errno != EPERM) return errno;
+  // A folder (a folder moved into itself fails on its own with EINVAL).
+  struct stat st {};
+  if (lstat(to.c_str(), &st) == 0) return EEXIST;
+  return rename(from.c_str(), to.c_str()) == 0 ? 0 : errno;
 }
 
 std::string ExecutableFolder() {

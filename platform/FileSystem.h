@@ -97,5 +97,10 @@ bool ReadFileBytes(const std::string& path, uint64_t maxBytes, std::vector<uint8
 // renames it over `path`, so a crash leaves either the old or the new file, never a half of one.
 bool WriteFileAtomic(const std::string& path, std::string_view contents, std::string* error = nullptr);
 
+// rename() that never replaces anything already at `to`: 0, or the error number (EEXIST when the
+// name is taken). On a file system without RENAME_NOREPLACE a file is moved by link and unlink;
+// a folder, which cannot be linked, after a check that the name is free.
+int RenameNoReplace(const std::string& from, const std::string& to);
+
 // The folder of the running executable, with trailing "/".
 std::string ExecutableFolder();

@@ -13,6 +13,8 @@
 #include <ctime>
 #include <string_view>
 
+#include "platform/FileSystem.h"
+
 namespace {
 
 // A trashed name plus ".trashinfo" must still fit in one directory entry.
@@ -189,17 +191,6 @@ bool WriteAll(int fd, std::string_view data) {
     data.remove_prefix(size_t(n));
   }
   return true;
-}
-
-// Renames without replacing anything that is already at `target`.
-int RenameNoReplace(const std::string& source, const std::string& target) {
-  if (renameat2(AT_FDCWD, source.c_str(), AT_FDCWD, target.c_str(), RENAME_NOREPLACE) == 0) return 0;
-  if (errno != EINVAL && errno != ENOSYS) return errno;
-  // A file system without the flag: look first, then rename (a folder can still fail on its own
-  // with EINVAL, when moved into itself).
-  struct stat st {};
-  if (lstat(target.c_str(), &st) == 0) return EEXIST;
-  return rename(source.c_str(), target.c_str()) == 0 ? 0 : errno;
 }
 
 // Writes the info file first, claiming the name, then renames the file under the same name.
