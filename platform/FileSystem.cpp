@@ -240,6 +240,17 @@ bool ReadFileBytes(const std::string& path, uint64_t maxBytes, std::vector<uint8
   return true;
 }
 
+bool WriteAll(int fd, std::string_view data) {
+  while (!data.empty()) {
+    const ssize_t n = write(fd, data.data(), data.size());
+    if (n < 0 && errno == EINTR) continue;
+    if (n == 0) errno = EIO;
+    if (n <= 0) return false;
+    data.remove_prefix(size_t(n));
+  }
+  return true;
+}
+
 bool WriteFileAtomic(const std::string& path, std::string_view contents, std::string* error) {
   auto fail = [&](const std::string& what) {
     if (error) *error = path + ": " + what + ": " + std::strerror(errno);
@@ -258,18 +269,12 @@ bool WriteFileAtomic(const std::string& path, std::string_view contents, std::st
   const mode_t mode = stat(target.c_str(), &old) == 0 ? (old.st_mode & 07777) : 0666;
   const int fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
   if (fd < 0) return fail("cannot create " + temp);
-  size_t done = 0;
-  while (done < contents.size()) {
-    const ssize_t n = write(fd, contents.data() + done, contents.size() - done);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      const int e = errno;
-      close(fd);
-      unlink(temp.c_str());
-      errno = e;
-      return fail("write failed");
-    }
-    done += size_t(n);
+  if (!WriteAll(fd, contents)) {
+    const int e = errno;
+    close(fd);
+    unlink(temp.c_str());
+    errno = e;
+    return fail("write failed");
   }
   const bool synced = fsync(fd) == 0;
   const bool closed = close(fd) == 0;

@@ -93,6 +93,9 @@ using TFileHeadCheck = std::function<bool(std::span<const uint8_t> head, uint64_
 bool ReadFileBytes(const std::string& path, uint64_t maxBytes, std::vector<uint8_t>& out, std::string& error,
                    const TFileHeadCheck& checkHead = nullptr);
 
+// Writes all of `data` to a descriptor, through interrupted and short writes; false with errno set.
+bool WriteAll(int fd, std::string_view data);
+
 // Replaces a file atomically: writes a temporary file in the same folder, flushes it to disk and
 // renames it over `path`, so a crash leaves either the old or the new file, never a half of one.
 bool WriteFileAtomic(const std::string& path, std::string_view contents, std::string* error = nullptr);

@@ -182,17 +182,6 @@ std::string TrashName(std::string_view name, unsigned attempt) {
   return std::string(stem) + number + std::string(extension);
 }
 
-bool WriteAll(int fd, std::string_view data) {
-  while (!data.empty()) {
-    const ssize_t n = write(fd, data.data(), data.size());
-    if (n < 0 && errno == EINTR) continue;
-    if (n == 0) errno = EIO;
-    if (n <= 0) return false;
-    data.remove_prefix(size_t(n));
-  }
-  return true;
-}
-
 // Writes the info file first, claiming the name, then renames the file under the same name.
 TTrashOutcome TrashInto(const std::string& trash, const std::string& source, std::string_view name,
                         const std::string& encodedPath) {
