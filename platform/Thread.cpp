@@ -57,21 +57,27 @@ void NotifyArrived() {
   Queue().Arrived.notify_all();
 }
 
-// Priorities below normal map to nice values of the worker's own kernel thread; raising one
-// would need privileges, so the higher ones run at normal priority.
-void ApplyPriority(TThreadPriority p) {
+}  // namespace
+
+// Priorities below normal map to nice values of the calling kernel thread; raising one would need
+// privileges, so the higher ones run at normal priority. Failures (no right to raise a thread back
+// to normal) leave the thread as it was.
+void SetCallerThreadPriority(TThreadPriority p) {
+  sched_param param{};
   if (p == TThreadPriority::tpIdle) {
-    sched_param param{};
     pthread_setschedparam(pthread_self(), SCHED_IDLE, &param);
     return;
+  }
+  int policy = SCHED_OTHER;
+  if (pthread_getschedparam(pthread_self(), &policy, &param) == 0 && policy == SCHED_IDLE) {
+    param = sched_param{};
+    pthread_setschedparam(pthread_self(), SCHED_OTHER, &param);
   }
   int nice = 0;
   if (p == TThreadPriority::tpLowest) nice = 10;
   if (p == TThreadPriority::tpLower) nice = 5;
-  if (nice) setpriority(PRIO_PROCESS, pid_t(syscall(SYS_gettid)), nice);
+  setpriority(PRIO_PROCESS, id_t(syscall(SYS_gettid)), nice);
 }
-
-}  // namespace
 
 bool IsMainThread() { return std::this_thread::get_id() == MainThreadId(); }
 void SetMainThread() { MainThreadId() = std::this_thread::get_id(); }
@@ -125,7 +131,8 @@ void TThread::Start() {
 }
 
 void TThread::Run() {
-  ApplyPriority(Priority);
+  // A new thread already runs at normal priority.
+  if (Priority < TThreadPriority::tpNormal) SetCallerThreadPriority(Priority);
   try {
     Execute();
   } catch (...) {

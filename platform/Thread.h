@@ -67,6 +67,8 @@ bool CheckSynchronize(int timeoutMs = 0);
 // Called (from any thread) whenever a synchronized call is queued, so that the user interface can
 // wake its event loop; the Qt layer installs a posted-event wake-up here.
 void SetSynchronizeWakeup(std::function<void()> wakeup);
+// Sets the scheduling priority of the calling thread.
+void SetCallerThreadPriority(TThreadPriority p);
 // The user-interface thread is the one that started the program, unless set otherwise.
 bool IsMainThread();
 void SetMainThread();

@@ -1,0 +1,3 @@
+target_sources(kirvane_core PRIVATE
+  slideshow/ZmThreadTimer.cpp
+)
