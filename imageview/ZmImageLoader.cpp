@@ -46,13 +46,10 @@ TZmImageLoader::~TZmImageLoader() {
 
 void TZmImageLoader::Request(const std::string& path) {
   Requested_.reset();
-  if (const TCacheEntry* hit = FindCached(path)) {
-    const TZmLoadedImage image{hit->Bitmap, {}, hit->Partial};
-    Deliver(path, image);
-    StartNext();  // a prefetch may run now
-    return;
-  }
-  Requested_ = path;
+  if (const TCacheEntry* hit = FindCached(path))
+    Deliver(path, {hit->Bitmap, {}, hit->Partial});
+  else
+    Requested_ = path;
   StartNext();
 }
 
@@ -83,12 +80,18 @@ uint64_t TZmImageLoader::BytesOf(const TBitmap32& bitmap) {
   return uint64_t(bitmap.Width()) * uint64_t(bitmap.Height()) * sizeof(TColor32);
 }
 
+void TZmImageLoader::Forget(const std::string& path) {
+  const auto it = std::find_if(Cache_.begin(), Cache_.end(), [&](const TCacheEntry& e) { return e.Path == path; });
+  if (it == Cache_.end()) return;
+  CachedBytes_ -= BytesOf(*it->Bitmap);
+  Cache_.erase(it);
+}
+
 const TZmImageLoader::TCacheEntry* TZmImageLoader::FindCached(const std::string& path) {
   const auto it = std::find_if(Cache_.begin(), Cache_.end(), [&](const TCacheEntry& e) { return e.Path == path; });
   if (it == Cache_.end()) return nullptr;
   if (StampOf(path) != it->Stamp) {
-    CachedBytes_ -= BytesOf(*it->Bitmap);
-    Cache_.erase(it);
+    Forget(path);
     return nullptr;
   }
   Cache_.splice(Cache_.begin(), Cache_, it);
@@ -96,11 +99,7 @@ const TZmImageLoader::TCacheEntry* TZmImageLoader::FindCached(const std::string&
 }
 
 void TZmImageLoader::Store(const std::string& path, const TFileStamp& stamp, const TZmLoadedImage& image) {
-  const auto old = std::find_if(Cache_.begin(), Cache_.end(), [&](const TCacheEntry& e) { return e.Path == path; });
-  if (old != Cache_.end()) {
-    CachedBytes_ -= BytesOf(*old->Bitmap);
-    Cache_.erase(old);
-  }
+  Forget(path);
   const uint64_t bytes = BytesOf(*image.Bitmap);
   if (bytes > CacheBudget_) return;  // would empty the cache and still not fit
   EvictAbove(CacheBudget_ - bytes);
@@ -127,10 +126,7 @@ void TZmImageLoader::StartNext() {
   while (!Prefetch_.empty()) {
     const std::string path = std::move(Prefetch_.front());
     Prefetch_.erase(Prefetch_.begin());
-    const bool cached = std::any_of(Cache_.begin(), Cache_.end(), [&](const TCacheEntry& e) {
-      return e.Path == path && StampOf(path) == e.Stamp;
-    });
-    if (!cached) {
+    if (!FindCached(path)) {
       StartDecode(path, true);
       return;
     }

@@ -93,6 +93,7 @@ class TZmImageLoader {
   static uint64_t BytesOf(const TBitmap32& bitmap);
   // The cached entry of `path` if its file is unchanged, moved to the front; else nullptr.
   const TCacheEntry* FindCached(const std::string& path);
+  void Forget(const std::string& path);
   void Store(const std::string& path, const TFileStamp& stamp, const TZmLoadedImage& image);
   void EvictAbove(uint64_t bytes);
   void StartNext();
