@@ -107,10 +107,10 @@ bool CheckSynchronize(int timeoutMs) {
     (*call->Fn)();
     lock.lock();
     // The call lives on the worker's stack; once Done is set the worker may return and free it.
+    // Wake it now, not after the round: a later call of this round may wait for that worker.
     call->Done = true;
+    q.Finished.notify_all();
   }
-  lock.unlock();
-  if (ran) q.Finished.notify_all();
   return ran;
 }
 

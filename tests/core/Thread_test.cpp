@@ -4,6 +4,9 @@
 
 #include <atomic>
 #include <chrono>
+#include <functional>
+#include <thread>
+#include <utility>
 
 namespace {
 
@@ -62,6 +65,34 @@ TEST(Thread, WaitForKeepsServingSynchronizedCalls) {
   worker.WaitFor();
   EXPECT_LT(worker.Seen.size(), 1000u);
   EXPECT_TRUE(worker.Finished());
+}
+
+// A worker that makes one synchronized call.
+class TCaller : public TThread {
+ public:
+  explicit TCaller(std::function<void()> fn) : Fn(std::move(fn)) {}
+  ~TCaller() override { WaitFor(); }
+  std::function<void()> Fn;
+
+ protected:
+  void Execute() override { Synchronize(Fn); }
+};
+
+TEST(Thread, ACallMayWaitForAWorkerWhoseEndRanEarlierInTheSameRound) {
+  // The second call waits for the first worker, whose end step has run but which must also be
+  // told so before the round of calls is over, or it never returns.
+  std::atomic<int> queued{0};
+  SetSynchronizeWakeup([&] { ++queued; });
+  TCounter first(0);
+  TCaller second([&] { first.WaitFor(); });
+  first.Start();
+  while (queued < 1) std::this_thread::yield();
+  second.Start();
+  while (queued < 2) std::this_thread::yield();
+  CheckSynchronize();
+  SetSynchronizeWakeup(nullptr);
+  second.WaitFor();
+  EXPECT_TRUE(first.Finished());
 }
 
 TEST(Thread, SelfFreeingWorkerIsDeletedAfterItsEndEvent) {
