@@ -1,3 +1,4 @@
 target_sources(kirvane_core PRIVATE
+  slideshow/SlideShowRules.cpp
   slideshow/ZmThreadTimer.cpp
 )
