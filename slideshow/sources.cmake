@@ -1,4 +1,5 @@
 target_sources(kirvane_core PRIVATE
+  slideshow/SlideShowRules.cpp
   slideshow/ZmThreadTimer.cpp
 )
 if(NOT KV_CORE_ONLY)
