@@ -6,6 +6,7 @@
 #include <QComboBox>
 #include <QFile>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenuBar>
 #include <QSpinBox>
 #include <QStatusBar>
@@ -251,7 +252,10 @@ void TFormImage::AllUpdateActExecute() {
     UpDownViewInterval->setValue(std::max(0, seconds));
   }
   const QString scale = QString::number(double(ImgView32_->Scale()), 'g', 15);
-  if (ComboBoxScale->currentText() != scale) ComboBoxScale->setEditText(scale);
+  if (ComboBoxScale->currentText() != scale) {
+    ComboBoxScale->setEditText(scale);
+    ComboBoxScale->lineEdit()->setCursorPosition(0);  // the leading digits matter most
+  }
   ColorBox_->SetColor(ImgView32_->BGColor());
 
   const int index = Host_.SlideNowIndex(), count = Host_.SlideCount();

@@ -126,6 +126,7 @@ void TFormImage::CreateActions() {
     a->setCheckable(spec.Checkable);
     const QString plain = PlainCaption(caption);
     SetHint(*a, *spec.Hint ? QString::fromUtf8(spec.Hint) : plain + QLatin1Char('|') + plain);
+    a->setIconText(plain);  // what a tool button without an icon shows
     this->*spec.Member = a;
   }
   // Placements, filters and sizes: the short hint is the caption, the long one says what it sets.
