@@ -26,6 +26,13 @@ int ClampToInt(int64_t v) {
 QPoint EventPos(const QMouseEvent* event) {
   return event->position().toPoint();
 }
+
+// The device pixels that cover the logical rectangle `r` at `ratio`, within w x h.
+TPixelRect DeviceRect(const QRect& r, qreal ratio, int w, int h) {
+  return {std::max(0, int(std::floor(r.left() * ratio))), std::max(0, int(std::floor(r.top() * ratio))),
+          std::min(w, int(std::ceil((r.right() + 1) * ratio))),
+          std::min(h, int(std::ceil((r.bottom() + 1) * ratio)))};
+}
 }  // namespace
 
 TImgView32::TImgView32(QWidget* parent)
@@ -310,10 +317,22 @@ void TImgView32::SyncBar(QScrollBar* bar, TBarMap& map, double offset, int viewp
 void TImgView32::paintEvent(QPaintEvent* event) {
   EnsureLayout();
   QPainter painter(this);
-  LastResampled_ = 0;
   const QRect viewport(0, 0, Geometry_.ViewportWidth, Geometry_.ViewportHeight);
   const QRect exposed = event->rect() & viewport;
-  if (!exposed.isEmpty()) PaintViewport(painter, exposed);
+  if (!exposed.isEmpty()) {
+    const qreal ratio = devicePixelRatioF();
+    const QImage image = RenderViewport(exposed, ratio);
+    if (image.isNull()) {
+      // No memory for the viewport's pixels: show the background rather than nothing.
+      painter.fillRect(exposed, Color_);
+    } else {
+      // Device pixels one to one: the target is the source rectangle in logical units.
+      const qreal r = image.devicePixelRatio();
+      const TPixelRect d = DeviceRect(exposed, r, image.width(), image.height());
+      const QRectF source(d.Left, d.Top, d.Width(), d.Height());
+      painter.drawImage(QRectF(source.topLeft() / r, source.size() / r), image, source);
+    }
+  }
   if (HBar_->isVisibleTo(this) && VBar_->isVisibleTo(this)) {
     const QRect corner(viewport.width(), viewport.height(), width() - viewport.width(),
                        height() - viewport.height());
@@ -321,31 +340,39 @@ void TImgView32::paintEvent(QPaintEvent* event) {
   }
 }
 
-void TImgView32::PaintViewport(QPainter& painter, const QRect& rect) {
-  const int w = Geometry_.ViewportWidth, h = Geometry_.ViewportHeight;
+QImage TImgView32::RenderViewport(const QRect& rect, qreal ratio) {
+  EnsureLayout();
+  LastResampled_ = 0;
+  if (!(ratio > 0 && ratio <= MaxDeviceRatio)) ratio = 1;
+  const QRect logical = rect & QRect(0, 0, Geometry_.ViewportWidth, Geometry_.ViewportHeight);
+  // A fractional ratio leaves the viewport's last device pixel partly outside it; it is kept so
+  // that every device pixel the window shows has a value.
+  const int w = int(std::ceil(Geometry_.ViewportWidth * ratio));
+  const int h = int(std::ceil(Geometry_.ViewportHeight * ratio));
   if (BackBuffer_.Width() != w || BackBuffer_.Height() != h) {
     try {
       BackBuffer_.SetSize(w, h);
     } catch (const std::exception&) {
-      // No memory for the viewport's pixels: show the background rather than nothing.
       BackBuffer_ = TBitmap32();
-      painter.fillRect(rect, Color_);
-      return;
+      return {};
     }
   }
-  for (int y = rect.top(); y <= rect.bottom(); ++y)
-    std::fill_n(BackBuffer_.ScanLine(y) + rect.left(), rect.width(), ColorPixel_);
+  const TPixelRect clip = DeviceRect(logical, ratio, w, h);
+  for (int y = clip.Top; y < clip.Bottom; ++y)
+    std::fill_n(BackBuffer_.ScanLine(y) + clip.Left, clip.Width(), ColorPixel_);
   if (!Bitmap().Empty()) {
-    const TPixelRect clip{rect.left(), rect.top(), rect.right() + 1, rect.bottom() + 1};
+    // The picture is resampled straight to device pixels, so it stays sharp on dense screens;
+    // the cache works in them too, and scrolling keeps reusing its pixels.
     // A failed draw (no working memory) leaves the background, which is all that can be shown.
-    Cache_.Draw(Bitmap(), Geometry_.Scale, Geometry_.OffsetHorz, Geometry_.OffsetVert, Filter_, BackBuffer_,
-                clip, dmBlend);
+    Cache_.Draw(Bitmap(), double(Geometry_.Scale) * ratio, double(Geometry_.OffsetHorz) * ratio,
+                double(Geometry_.OffsetVert) * ratio, Filter_, BackBuffer_, clip, dmBlend);
     LastResampled_ = Cache_.LastResampledPixels();
   }
   // The bitmap's words are the premultiplied ARGB32 layout: wrap them, no copy.
-  const QImage image(reinterpret_cast<const uchar*>(BackBuffer_.Bits()), w, h,
-                     qsizetype(BackBuffer_.Stride()), QImage::Format_ARGB32_Premultiplied);
-  painter.drawImage(rect.topLeft(), image, rect);
+  QImage image(reinterpret_cast<const uchar*>(BackBuffer_.Bits()), w, h, qsizetype(BackBuffer_.Stride()),
+               QImage::Format_ARGB32_Premultiplied);
+  image.setDevicePixelRatio(ratio);
+  return image;
 }
 
 void TImgView32::resizeEvent(QResizeEvent* event) {

@@ -29,7 +29,9 @@
 //
 // Painting. The view is opaque: each paint fills the exposed part of the viewport with Color
 // and composites the image over it, through a TScaledViewCache, in one pass with one QPainter.
-// Scrolling therefore copies scaled pixels it already has and resamples only new strips.
+// Scrolling therefore copies scaled pixels it already has and resamples only new strips. The
+// geometry stays in logical pixels, but the picture is resampled at the screen's device pixel
+// ratio (scale and offsets times the ratio), so a dense screen shows it sharp, not doubled.
 // BeginUpdate/EndUpdate brackets (nested) hold back repainting; the outermost EndUpdate repaints
 // once if anything changed meanwhile.
 //
@@ -37,6 +39,7 @@
 #pragma once
 
 #include <QColor>
+#include <QImage>
 #include <QPointer>
 #include <QRect>
 #include <QString>
@@ -128,8 +131,15 @@ class TImgView32 : public QWidget {
   void BeginUpdate();
   void EndUpdate();
   int UpdateCount() const { return UpdateCount_; }
-  // Pixels resampled by the last paint (0 when it only copied cached pixels).
+  // Pixels resampled by the last paint (0 when it only copied cached pixels), in device pixels.
   int64_t LastResampledPixels() const { return LastResampled_; }
+  // What a paint of `rect` (viewport coordinates) does on a screen of `ratio` device pixels per
+  // logical pixel: brings the device pixels that cover it up to date and returns the whole
+  // viewport in device pixels, with that ratio set (no copy: valid until the next render or
+  // paint). A ratio outside 0..MaxDeviceRatio is taken as 1. Null for an empty viewport or
+  // when there is no memory for it.
+  QImage RenderViewport(const QRect& rect, qreal ratio);
+  static constexpr qreal MaxDeviceRatio = 16;
 
  signals:
   void MouseDown(Qt::MouseButton button, Qt::KeyboardModifiers modifiers, QPoint pos);
@@ -174,7 +184,6 @@ class TImgView32 : public QWidget {
   void SyncBars();
   void SyncBar(QScrollBar* bar, TBarMap& map, double offset, int viewport, int64_t image);
   void BarMoved();
-  void PaintViewport(QPainter& painter, const QRect& rect);
 
   std::shared_ptr<const TBitmap32> Bitmap_;  // null when empty
   std::shared_ptr<TBitmap32> OwnBitmap_;     // Bitmap_ when the view alone may change it
