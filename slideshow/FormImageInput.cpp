@@ -93,6 +93,7 @@ void TFormImage::keyPressEvent(QKeyEvent* e) {
 }
 
 void TFormImage::Execute(TSlideCommand command) {
+  ActionListUpdate();  // commands run with their rules current, as from a menu
   auto stopSpeeds = [this] {
     ImgView32_->SetSpeedHorz(0);
     ImgView32_->SetSpeedVert(0);
