@@ -34,11 +34,13 @@ std::string U32(int64_t v) { return U16(int(v & 0xFFFF)) + U16(int((v >> 16) & 0
 // A 24-bit bottom-up BMP whose header declares width x height, followed by `pixelBytes` bytes.
 std::string Bmp(int width, int height, size_t pixelBytes) {
   std::string b = "BM" + U32(54 + int64_t(pixelBytes)) + U32(0) + U32(54);
-  b += U32(40) + U32(width) + U32(height) + U16(1) + U16(24) + U32(0) + U32(0) + U32(2835) + U32(2835) + U32(0) +
-       U32(0);
+  b += U32(40) + U32(width) + U32(height) + U16(1) + U16(24) + U32(0) + U32(0) + U32(2835) + U32(2835) +
+       U32(0) + U32(0);
   return b + std::string(pixelBytes, '\x5a');
 }
-std::string Bmp(int width, int height) { return Bmp(width, height, size_t((width * 3 + 3) / 4 * 4) * height); }
+std::string Bmp(int width, int height) {
+  return Bmp(width, height, size_t((width * 3 + 3) / 4 * 4) * height);
+}
 
 // An uncompressed top-down 24-bit Targa picture.
 std::string Tga(int width, int height) {
@@ -85,12 +87,14 @@ class SlideFlipTest : public ::testing::Test {
           break;
         }
         case 1: e.Path = Dir.File(prefix + std::string("picture.bmp"), Bmp(w, h)); break;
-        case 2: e.Path = Dir.File(prefix + std::string("picture.ppm"), Pnm('6', w, h, size_t(w) * h * 3)); break;
+        case 2:
+          e.Path = Dir.File(prefix + std::string("picture.ppm"), Pnm('6', w, h, size_t(w) * h * 3));
+          break;
         case 3: e.Path = Dir.File(prefix + std::string("picture.tga"), Tga(w, h)); break;
         case 4:
           e = {name + "photo.jpg", 61};
-          std::filesystem::copy_file(TestDataPath(i % 32 ? "jpeg/ycc420-baseline.jpg" : "jpeg/grey-progressive.jpg"),
-                                     e.Path);
+          std::filesystem::copy_file(
+              TestDataPath(i % 32 ? "jpeg/ycc420-baseline.jpg" : "jpeg/grey-progressive.jpg"), e.Path);
           break;
         case 6: e.Path = Dir.File(prefix + std::string("picture.pgm"), Pnm('5', w, h, size_t(w) * h)); break;
         case 7:
@@ -114,7 +118,7 @@ class SlideFlipTest : public ::testing::Test {
           break;
         }
         case 11: e = {Dir.File(prefix + std::string("cut.pgm"), Pnm('5', w, h, 10)), -1}; break;
-        // Tiny files declaring huge pictures: refused before anything is allocated.
+        // Tiny files that declare huge pictures.
         case 12: e = {Dir.File(prefix + std::string("huge.bmp"), Bmp(16000, 16000, 100)), -1}; break;
         case 13: e = {Dir.File(prefix + std::string("huge.pgm"), Pnm('5', 60000, 60000, 64)), -1}; break;
         case 14:
@@ -158,7 +162,8 @@ class SlideFlipTest : public ::testing::Test {
       EXPECT_GT(d.Width, 0) << d.Path;
     EXPECT_LE(Loader.CachedBytes(), Budget);
     const int count = int(Entries.size());
-    Loader.Prefetch({Entries[size_t((now + 1) % count)].Path, Entries[size_t((now + count - 1) % count)].Path});
+    Loader.Prefetch(
+        {Entries[size_t((now + 1) % count)].Path, Entries[size_t((now + count - 1) % count)].Path});
     Now = now;
   }
   void Step(int by) { Show({(Now + by + int(Entries.size())) % int(Entries.size())}); }
