@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <iterator>
 
 // ---- Navigation ----
 
@@ -19,7 +20,8 @@ int OtherFolderFrom(int now, int step, int count, const TSlideFolderOf& folderOf
 
 }  // namespace
 
-std::optional<int> SlideNavTarget(TSlideNav nav, int now, int count, bool loop, const TSlideFolderOf& folderOf) {
+std::optional<int> SlideNavTarget(TSlideNav nav, int now, int count, bool loop,
+                                  const TSlideFolderOf& folderOf) {
   count = std::max(count, 0);
   const int last = count - 1;
   // Wide arithmetic: a stale `now` near the ends of int must not overflow by ten.
@@ -73,7 +75,9 @@ struct TKeyRow {
 constexpr TSlideKeyAction Do(TSlideCommand command) { return {command}; }
 constexpr TSlideKeyAction PlaceAt(int digit) { return {C::SetImgPlace, false, digit}; }
 constexpr TSlideSpeed Keep = std::nullopt;
-constexpr TSlideKeyAction Speeds(TSlideSpeed horz, TSlideSpeed vert) { return {C::Scroll, false, 0, horz, vert}; }
+constexpr TSlideKeyAction Speeds(TSlideSpeed horz, TSlideSpeed vert) {
+  return {C::Scroll, false, 0, horz, vert};
+}
 
 constexpr TKeyRow KeyTable[] = {
     {K::Backspace, TWhen::NoCtrl, Do(C::BackImage)},
@@ -170,7 +174,8 @@ TSlideKeyAction SlideKeyAction(TSlideKey key, TSlideModifiers mods, bool autoMod
   if (autoMode && stopsAuto) {
     action.Command = C::AutoStop;
   } else {
-    const auto row = std::ranges::find_if(KeyTable, [&](const TKeyRow& r) { return r.Key == key && Holds(r.When, mods); });
+    const auto row =
+        std::ranges::find_if(KeyTable, [&](const TKeyRow& r) { return r.Key == key && Holds(r.When, mods); });
     if (row != std::end(KeyTable)) action = row->Action;
   }
   action.StopSpeeds = mods.Ctrl;
@@ -191,7 +196,8 @@ TSlideCommand SlideReleaseCommand(bool leftButton, bool ctrl, bool autoMode, int
   return ctrl ? C::BackFolder : C::BackImage;
 }
 
-TSlideScroll SlideDragScroll(int lastX, int lastY, int nowX, int nowY, bool wider, bool taller, bool reverse) {
+TSlideScroll SlideDragScroll(int lastX, int lastY, int nowX, int nowY, bool wider, bool taller,
+                             bool reverse) {
   // Three times the travel: a short drag crosses a large picture. In doubles, so no travel overflows.
   const double sign = reverse ? -1.0 : 1.0;
   TSlideScroll scroll;

@@ -14,8 +14,8 @@ using C = TSlideCommand;
 using K = TSlideKey;
 using N = TSlideNav;
 
-constexpr TSlideModifiers NoMods{}, Shift{true}, Ctrl{false, true}, Alt{false, false, true}, CtrlAlt{false, true, true},
-    ShiftCtrl{true, true};
+constexpr TSlideModifiers NoMods{}, Shift{true}, Ctrl{false, true}, Alt{false, false, true},
+    CtrlAlt{false, true, true}, ShiftCtrl{true, true};
 
 TEST(SlideShowRules, Navigation) {
   struct TCase {
@@ -180,8 +180,8 @@ TEST(SlideShowRules, KeyTable) {
       {K::Escape, NoMods, true, {C::Exit}},
   };
   for (const TCase& c : cases) {
-    SCOPED_TRACE(testing::Message() << "key " << int(c.Key) << " shift " << c.Mods.Shift << " ctrl " << c.Mods.Ctrl
-                                    << " alt " << c.Mods.Alt << " auto " << c.Auto);
+    SCOPED_TRACE(testing::Message() << "key " << int(c.Key) << " shift " << c.Mods.Shift << " ctrl "
+                                    << c.Mods.Ctrl << " alt " << c.Mods.Alt << " auto " << c.Auto);
     ExpectAction(SlideKeyAction(c.Key, c.Mods, c.Auto), c.Want);
   }
 }
@@ -204,8 +204,8 @@ TEST(SlideShowRules, ReleaseClicksWithinTenPixels) {
       {false, true, true, 50, 0, C::AutoStop},
   };
   for (const TCase& c : cases) {
-    SCOPED_TRACE(testing::Message() << "left " << c.Left << " ctrl " << c.Ctrl << " auto " << c.Auto << " travel "
-                                    << c.Dx << "," << c.Dy);
+    SCOPED_TRACE(testing::Message() << "left " << c.Left << " ctrl " << c.Ctrl << " auto " << c.Auto
+                                    << " travel " << c.Dx << "," << c.Dy);
     EXPECT_EQ(SlideReleaseCommand(c.Left, c.Ctrl, c.Auto, c.Dx, c.Dy), c.Want);
     if (!c.Auto) {
       EXPECT_EQ(IsSlideClick(c.Dx, c.Dy), c.Want != C::None);
@@ -227,7 +227,8 @@ TEST(SlideShowRules, DragScrollsThreeTimesTheTravelOnLargerAxes) {
       {false, false, false, 0, 0},
   };
   for (const TCase& c : cases) {
-    SCOPED_TRACE(testing::Message() << "wider " << c.Wider << " taller " << c.Taller << " reverse " << c.Reverse);
+    SCOPED_TRACE(testing::Message() << "wider " << c.Wider << " taller " << c.Taller << " reverse "
+                                    << c.Reverse);
     const TSlideScroll s = SlideDragScroll(100, 100, 110, 96, c.Wider, c.Taller, c.Reverse);
     EXPECT_DOUBLE_EQ(s.Dx, c.Dx);
     EXPECT_DOUBLE_EQ(s.Dy, c.Dy);
@@ -261,9 +262,9 @@ TEST(SlideShowRules, Wheel) {
       {INT_MIN, NoMods, false, false, true, false, C::Scroll, 0, -40.0 * 2147483648.0 / 120, false, true},
   };
   for (const TCase& c : cases) {
-    SCOPED_TRACE(testing::Message() << "delta " << c.Delta << " shift " << c.Mods.Shift << " ctrl " << c.Mods.Ctrl
-                                    << " long " << c.ScaleLong << " wider " << c.Wider << " taller " << c.Taller
-                                    << " reverse " << c.Reverse);
+    SCOPED_TRACE(testing::Message() << "delta " << c.Delta << " shift " << c.Mods.Shift << " ctrl "
+                                    << c.Mods.Ctrl << " long " << c.ScaleLong << " wider " << c.Wider
+                                    << " taller " << c.Taller << " reverse " << c.Reverse);
     const TSlideWheelAction a =
         SlideWheelAction(c.Delta, c.Mods, c.ScaleLong, c.Wider, c.Taller, c.Reverse, 30.0, 40.0);
     EXPECT_EQ(a.Command, c.Want);
