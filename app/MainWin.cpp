@@ -1,6 +1,8 @@
 // The main window's life cycle, layout, titles, instance hand-over and settings.
 #include "app/MainWin.h"
 
+#include "app/Actions.h"
+
 #include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
@@ -156,7 +158,7 @@ void TFormKirvane::FirstActivate() {
   RunMenu->addAction(ShowManualAct);
   RunMenu->addAction(ShowAutoAct);
   DoNowAct->setText(QStringLiteral("すぐにスライドショー開始(&D)"));
-  TZmRecentMenus::SetHint(*DoNowAct, QStringLiteral("すぐにスライドショー開始|すぐにスライドショー開始を切り替えます。"));
+  SetActionHint(*DoNowAct, QStringLiteral("すぐにスライドショー開始|すぐにスライドショー開始を切り替えます。"));
   KeepUnreadableSettingsFiles();
   AppOptions_->Load(*AppIniFile, *this);
   OnHandOver(StartPath_.empty() ? TreePath() : StartPath_);

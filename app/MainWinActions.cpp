@@ -7,6 +7,7 @@
 #include <QToolBar>
 #include <QToolButton>
 
+#include "app/Actions.h"
 #include "app/MainWin.h"
 #include "app/ZmRecentMenus.h"
 
@@ -26,13 +27,6 @@ struct TActionSpec {
 
 // "-" in a menu list is a separator.
 QAction* const Separator = nullptr;
-
-void AddActions(QWidget* menu, std::initializer_list<QAction*> actions) {
-  for (QAction* a : actions) {
-    if (a) menu->addAction(a);
-    else if (auto* m = qobject_cast<QMenu*>(menu)) m->addSeparator();
-  }
-}
 
 QMenu* SubMenu(QMenu* parent, QAction* action) {
   auto* sub = new QMenu(parent);
@@ -104,7 +98,7 @@ void TFormKirvane::CreateActions() {
     a->setProperty("category", QString::fromLatin1(spec.Category));
     a->setProperty("tag", spec.Tag);
     a->setCheckable(spec.Checkable);
-    TZmRecentMenus::SetHint(*a, QString::fromUtf8(spec.Hint));
+    SetActionHint(*a, QString::fromUtf8(spec.Hint));
     this->*spec.Member = a;
   }
   FolderBarVisibleAct->setChecked(true);
@@ -120,11 +114,11 @@ void TFormKirvane::CreateActions() {
 void TFormKirvane::CreateMenus() {
   QMenuBar* bar = menuBar();
   QMenu* file = bar->addMenu(QStringLiteral("ファイル(&F)"));
-  AddActions(file, {SelectFolderAct, Separator, OpenShellAct, OpenExplorerAct, OpenFolderAct, Separator,
+  AddMenuActions(file, {SelectFolderAct, Separator, OpenShellAct, OpenExplorerAct, OpenFolderAct, Separator,
                     DeleteFileAct, Separator, ZmExitAction1});
 
   QMenu* edit = bar->addMenu(QStringLiteral("編集(&E)"));
-  AddActions(edit, {SearchFindAct, SearchFindNextAct, Separator, NameCopyAct, Separator, CopyFileAct, MoveFileAct,
+  AddMenuActions(edit, {SearchFindAct, SearchFindNextAct, Separator, NameCopyAct, Separator, CopyFileAct, MoveFileAct,
                     Separator, SelectAllAct});
   // The menu item of SelectErrorsActVt is hidden; the command stays reachable by its key.
   SelectErrors1 = edit->addAction(SelectErrorsActVt->text());
@@ -132,49 +126,43 @@ void TFormKirvane::CreateMenus() {
   edit->addAction(SelectChangeAct);
 
   QMenu* view = bar->addMenu(QStringLiteral("表示(&V)"));
-  AddActions(view, {FolderBarVisibleAct, Separator, ColumnsEditAct, Separator});
-  AddActions(SubMenu(view, MoveAct), {BackAct, ForwardAct, UpFolderAct, Separator, MoveThisFolderAct});
+  AddMenuActions(view, {FolderBarVisibleAct, Separator, ColumnsEditAct, Separator});
+  AddMenuActions(SubMenu(view, MoveAct), {BackAct, ForwardAct, UpFolderAct, Separator, MoveThisFolderAct});
   view->addAction(StopAct);
-  AddActions(SubMenu(view, RefreshAct), {RefreshAllAct, RefreshFoldersAct, RefreshFilesAct});
+  AddMenuActions(SubMenu(view, RefreshAct), {RefreshAllAct, RefreshFoldersAct, RefreshFilesAct});
   view->addSeparator();
-  AddActions(view->addMenu(QStringLiteral("画像の表示(&V)")), {IVNoneAct, IVScaleNormalAct, IVAutoScaleLongAct});
-  AddActions(view, {Separator, SubFolderSearchAct, HiddenFileViewAct, DoNowAct, Separator, ZmOpenDeskAction1});
+  AddMenuActions(view->addMenu(QStringLiteral("画像の表示(&V)")), {IVNoneAct, IVScaleNormalAct, IVAutoScaleLongAct});
+  AddMenuActions(view, {Separator, SubFolderSearchAct, HiddenFileViewAct, DoNowAct, Separator, ZmOpenDeskAction1});
 
   // Items are appended at the first activation.
   RunMenu = bar->addMenu(QStringLiteral("実行(&R)"));
 
   QMenu* tools = bar->addMenu(QStringLiteral("ツール(&T)"));
-  AddActions(tools, {ActRecentEdit, Separator, OptionDetailAct});
+  AddMenuActions(tools, {ActRecentEdit, Separator, OptionDetailAct});
 
   QMenu* help = bar->addMenu(QStringLiteral("ヘルプ(&H)"));
-  AddActions(help, {ZmViewHelpHtmlActionKv, Separator, ZmOpenAppFolderAction1, Separator, ZmAboutActionKv});
+  AddMenuActions(help, {ZmViewHelpHtmlActionKv, Separator, ZmOpenAppFolderAction1, Separator, ZmAboutActionKv});
 
   PMLVFiles = new QMenu(this);
-  AddActions(SubMenu(PMLVFiles, ShowAct), {ShowManualAct, ShowAutoAct});
-  AddActions(PMLVFiles, {RefreshFilesAct, MoveThisFolderAct, Separator, NameCopyAct, Separator, OpenShellAct,
+  AddMenuActions(SubMenu(PMLVFiles, ShowAct), {ShowManualAct, ShowAutoAct});
+  AddMenuActions(PMLVFiles, {RefreshFilesAct, MoveThisFolderAct, Separator, NameCopyAct, Separator, OpenShellAct,
                          OpenExplorerAct, OpenFolderAct, Separator, DeleteFileAct, Separator, SelectAllAct,
                          SelectChangeAct, Separator, ColumnsEditAct});
 
   PMImgView = new QMenu(this);
-  AddActions(PMImgView->addMenu(QStringLiteral("画像の表示(&V)")), {IVNoneAct, IVScaleNormalAct, IVAutoScaleLongAct});
-  AddActions(PMImgView, {Separator, ImgCopyAct, ImgNameCopyAct, Separator, ImgCloseAct});
+  AddMenuActions(PMImgView->addMenu(QStringLiteral("画像の表示(&V)")), {IVNoneAct, IVScaleNormalAct, IVAutoScaleLongAct});
+  AddMenuActions(PMImgView, {Separator, ImgCopyAct, ImgNameCopyAct, Separator, ImgCloseAct});
 
   PMBack = new QMenu(this);
   PMForward = new QMenu(this);
   PMRefresh = new QMenu(this);
-  AddActions(PMRefresh, {RefreshAllAct, RefreshFoldersAct, RefreshFilesAct});
+  AddMenuActions(PMRefresh, {RefreshAllAct, RefreshFoldersAct, RefreshFilesAct});
   PMRunKv = new QMenu(this);
-  AddActions(PMRunKv, {ShowManualAct, ShowAutoAct});
+  AddMenuActions(PMRunKv, {ShowManualAct, ShowAutoAct});
 }
 
 void TFormKirvane::CreateToolBars() {
-  // Icons from the desktop's theme, or the style's own where the theme has none.
-  struct TIconSpec {
-    QAction* Action;
-    const char* Theme;
-    QStyle::StandardPixmap Fallback;
-  };
-  const TIconSpec icons[] = {
+  SetActionIcons(*this, {
       {BackAct, "go-previous", QStyle::SP_ArrowBack},
       {ForwardAct, "go-next", QStyle::SP_ArrowForward},
       {UpFolderAct, "go-up", QStyle::SP_FileDialogToParent},
@@ -189,11 +177,7 @@ void TFormKirvane::CreateToolBars() {
       {ShowManualAct, "media-playback-start", QStyle::SP_MediaPlay},
       {ShowAutoAct, "media-skip-forward", QStyle::SP_MediaSkipForward},
       {GoAct, "go-jump", QStyle::SP_ArrowRight},
-  };
-  for (const TIconSpec& i : icons) {
-    QIcon icon = QIcon::fromTheme(QString::fromLatin1(i.Theme));
-    i.Action->setIcon(icon.isNull() ? style()->standardIcon(i.Fallback) : icon);
-  }
+  });
   auto button = [this](QToolBar* bar, QAction* action, QMenu* dropDown = nullptr) {
     auto* b = new QToolButton(bar);
     b->setDefaultAction(action);

@@ -1,5 +1,7 @@
 #include "app/ZmRecentMenus.h"
 
+#include "app/Actions.h"
+
 #include <QAction>
 #include <QMenu>
 
@@ -35,18 +37,12 @@ QString TZmRecentMenus::HintOf(const QAction& action) {
   return action.toolTip() + QLatin1Char('|') + action.statusTip();
 }
 
-void TZmRecentMenus::SetHint(QAction& action, const QString& hint) {
-  const qsizetype bar = hint.indexOf(QLatin1Char('|'));
-  action.setToolTip(bar < 0 ? hint : hint.left(bar));
-  action.setStatusTip(bar < 0 ? hint : hint.mid(bar + 1));
-}
-
 void TZmRecentMenus::Rebuild() {
   Fill(BackMenu_, Control_.BackMenu());
   Fill(ForwardMenu_, Control_.ForwardMenu());
   // Only the hints change with the history; a missing menu simply has no items to name.
-  if (BackAction_) SetHint(*BackAction_, QString::fromStdString(Control_.HintBack()));
-  if (ForwardAction_) SetHint(*ForwardAction_, QString::fromStdString(Control_.HintForward()));
+  if (BackAction_) SetActionHint(*BackAction_, QString::fromStdString(Control_.HintBack()));
+  if (ForwardAction_) SetActionHint(*ForwardAction_, QString::fromStdString(Control_.HintForward()));
 }
 
 void TZmRecentMenus::Fill(QMenu* menu, const std::vector<TZmRecentMenuItem>& items) {

@@ -31,7 +31,6 @@ class TZmRecentMenus : public QObject {
 
   // The hint of an action as the control keeps it: tooltip and status tip joined by "|".
   static QString HintOf(const QAction& action);
-  static void SetHint(QAction& action, const QString& hint);
 
  private:
   void Fill(QMenu* menu, const std::vector<TZmRecentMenuItem>& items);

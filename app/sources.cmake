@@ -9,7 +9,7 @@ target_sources(kirvane_core PRIVATE app/RecentFolders.cpp)
 target_sources(kirvane_core PRIVATE app/FileListTexts.cpp)
 target_sources(kirvane_core PRIVATE app/ZmRecentControl.cpp)
 if(NOT KV_CORE_ONLY)
-  target_sources(kirvane_ui PRIVATE app/ZmRecentMenus.cpp)
+  target_sources(kirvane_ui PRIVATE app/ZmRecentMenus.cpp app/Actions.cpp)
 endif()
 if(NOT KV_CORE_ONLY)
   target_sources(kirvane_ui PRIVATE app/MainWin.cpp app/MainWinActions.cpp app/MainWinNavigation.cpp

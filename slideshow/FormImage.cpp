@@ -107,6 +107,8 @@ void TFormImage::LayoutView() {
 
 bool TFormImage::eventFilter(QObject* watched, QEvent* e) {
   if (watched == PanelMain && e->type() == QEvent::Resize) LayoutView();
+  // A click on the bars' background gives the keys back to the window.
+  if ((watched == ToolBar1 || watched == PanelBar) && e->type() == QEvent::MouseButtonPress) SetActiveControlNone();
   return QMainWindow::eventFilter(watched, e);
 }
 

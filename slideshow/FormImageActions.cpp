@@ -21,6 +21,7 @@
 #include <QToolButton>
 #include <QUrl>
 
+#include "app/Actions.h"
 #include "imageview/BitmapClipboard.h"
 #include "imageview/ZmImgView32.h"
 #include "platform/FileSystem.h"
@@ -47,20 +48,7 @@ QString PlainCaption(const QString& caption) {
   return s.trimmed();
 }
 
-void SetHint(QAction& action, const QString& hint) {
-  const qsizetype bar = hint.indexOf(QLatin1Char('|'));
-  action.setToolTip(bar < 0 ? hint : hint.left(bar));
-  action.setStatusTip(bar < 0 ? hint : hint.mid(bar + 1));
-}
-
-constexpr QAction* Separator = nullptr;
-
-void AddActions(QMenu* menu, std::initializer_list<QAction*> actions) {
-  for (QAction* a : actions) {
-    if (a) menu->addAction(a);
-    else menu->addSeparator();
-  }
-}
+constexpr QAction* Separator = nullptr;  // in a menu list
 
 }  // namespace
 
@@ -125,7 +113,7 @@ void TFormImage::CreateActions() {
     a->setObjectName(QString::fromLatin1(spec.Name));
     a->setCheckable(spec.Checkable);
     const QString plain = PlainCaption(caption);
-    SetHint(*a, *spec.Hint ? QString::fromUtf8(spec.Hint) : plain + QLatin1Char('|') + plain);
+    SetActionHint(*a, *spec.Hint ? QString::fromUtf8(spec.Hint) : plain + QLatin1Char('|') + plain);
     a->setIconText(plain);  // what a tool button without an icon shows
     this->*spec.Member = a;
   }
@@ -133,7 +121,7 @@ void TFormImage::CreateActions() {
   auto describe = [](std::initializer_list<QAction*> actions, const char* what) {
     for (QAction* a : actions) {
       const QString plain = PlainCaption(a->text());
-      SetHint(*a, plain + QLatin1Char('|') + plain + QString::fromUtf8(what));
+      SetActionHint(*a, plain + QLatin1Char('|') + plain + QString::fromUtf8(what));
     }
   };
   describe({ImgPlaceBottomLeftAct, ImgPlaceBottomAct, ImgPlaceBottomRightAct, ImgPlaceLeftAct, ImgPlaceCenterAct,
@@ -164,12 +152,7 @@ void TFormImage::CreateActions() {
     a->setEnabled(false);
   BarVisibleAct->setChecked(true);
 
-  struct TIconSpec {
-    QAction* Action;
-    const char* Theme;
-    QStyle::StandardPixmap Fallback;
-  };
-  const TIconSpec icons[] = {
+  SetActionIcons(*this, {
       {BarVisibleAct, "view-restore", QStyle::SP_TitleBarNormalButton},
       {BackImageShowAct, "go-previous", QStyle::SP_ArrowBack},
       {ForwardImageShowAct, "go-next", QStyle::SP_ArrowForward},
@@ -186,30 +169,26 @@ void TFormImage::CreateActions() {
       {ShowModeManualAct, "media-playback-start", QStyle::SP_MediaPlay},
       {ShowModeAutoAct, "media-skip-forward", QStyle::SP_MediaSkipForward},
       {SlideShowExitAct, "application-exit", QStyle::SP_DialogCloseButton},
-  };
-  for (const TIconSpec& i : icons) {
-    const QIcon icon = QIcon::fromTheme(QString::fromLatin1(i.Theme));
-    i.Action->setIcon(icon.isNull() ? style()->standardIcon(i.Fallback) : icon);
-  }
+  });
 }
 
 void TFormImage::CreateMenus() {
   QMenuBar* bar = menuBar();
-  AddActions(bar->addMenu(QStringLiteral("ファイル(&F)")), {OpenShellOneAct, OpenExplorerOneAct, OpenFolderOneAct,
+  AddMenuActions(bar->addMenu(QStringLiteral("ファイル(&F)")), {OpenShellOneAct, OpenExplorerOneAct, OpenFolderOneAct,
                                                            Separator, DeleteFileOneAct, Separator, SlideShowExitAct});
-  AddActions(bar->addMenu(QStringLiteral("編集(&E)")),
+  AddMenuActions(bar->addMenu(QStringLiteral("編集(&E)")),
              {ImageCopyAct, ImageNameCopyAct, Separator, CopyFileOneAct, MoveFileOneAct});
   QMenu* view = bar->addMenu(QStringLiteral("表示(&V)"));
-  AddActions(view, {FullScreenAct, TitleBarVisibleAct, BarVisibleAct, CursorVisibleAct, Separator, ReverseMoveAct,
+  AddMenuActions(view, {FullScreenAct, TitleBarVisibleAct, BarVisibleAct, CursorVisibleAct, Separator, ReverseMoveAct,
                     LoopAct, Separator});
   view->addMenu(QStringLiteral("伸縮フィルタ(&S)"))->addActions(FilterGroup->actions());
   view->addMenu(QStringLiteral("サイズ調整(&A)"))->addActions(SizeGroup->actions());
   view->addMenu(QStringLiteral("画像表示位置(&I)"))->addActions(PlaceGroup->actions());
-  AddActions(view, {Separator, ScaleNormalAct, ScaleUpAct, ScaleDownAct});
-  AddActions(bar->addMenu(QStringLiteral("画像(&P)")),
+  AddMenuActions(view, {Separator, ScaleNormalAct, ScaleUpAct, ScaleDownAct});
+  AddMenuActions(bar->addMenu(QStringLiteral("画像(&P)")),
              {BackImageShowAct, ForwardImageShowAct, BackFolderImageShowAct, ForwardFolderImageShowAct,
               PageUpImageShowAct, PageDownImageShowAct, HomeImageShowAct, EndImageShowAct});
-  AddActions(bar->addMenu(QStringLiteral("スライドショーモード(&M)")),
+  AddMenuActions(bar->addMenu(QStringLiteral("スライドショーモード(&M)")),
              {ShowModeManualAct, ShowModeAutoAct, Separator, ShowModeAutoStopAct});
 }
 

@@ -3,6 +3,7 @@
 #include <QMenu>
 #include <QtTest>
 
+#include "app/Actions.h"
 #include "app/ZmRecentMenus.h"
 
 namespace {
@@ -97,10 +98,10 @@ class ZmRecentMenusTest : public QObject {
 
   void HintsWithoutABarGoToBothTips() {
     QAction plain;
-    TZmRecentMenus::SetHint(plain, "just text");
+    SetActionHint(plain, "just text");
     QCOMPARE(plain.toolTip(), QStringLiteral("just text"));
     QCOMPARE(plain.statusTip(), QStringLiteral("just text"));
-    TZmRecentMenus::SetHint(plain, "a|b|c");
+    SetActionHint(plain, "a|b|c");
     QCOMPARE(plain.toolTip(), QStringLiteral("a"));
     QCOMPARE(plain.statusTip(), QStringLiteral("b|c"));
   }
