@@ -1,8 +1,6 @@
 // The main window's life cycle, layout, titles, instance hand-over and settings.
 #include "app/MainWin.h"
 
-#include "app/Actions.h"
-
 #include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
@@ -23,6 +21,7 @@
 #include <QTranslator>
 #include <QTreeView>
 
+#include "app/Actions.h"
 #include "app/ZmRecentMenus.h"
 #include "catalogue/FormatSettings.h"
 #include "catalogue/ZmUtils.h"
