@@ -128,6 +128,7 @@ void TFormKirvane::FormCreate() {
   ConnectCommands();
   InstallIdleUpdate();
   STVChangeAttached_ = true;
+  FormImage_ = std::make_unique<TFormImage>(*this);
 }
 
 void TFormKirvane::InstallLocaleFormats() {
@@ -245,6 +246,7 @@ void TFormKirvane::UpdateTitles() {
   const TZmRecentItem* now = ZmRecentControl1.NowItem();
   const QString title = now ? QString::fromUtf8(now->Folder) + QStringLiteral(" - ") + AppTitle : QString();
   if (windowTitle() != title) setWindowTitle(title);
+  if (FormImage_) FormImage_->UpdateTitle();
 }
 
 QString TFormKirvane::StatusText(int panel) const {
@@ -276,12 +278,8 @@ void TFormKirvane::SaveColumns(TMemIniFile& ini) {
   ZmColumnInfosKv.ColumnInfos().SaveToIni(ini);
 }
 
-// Kept here until the slideshow window exists, so that its view's settings survive a session.
-void TFormKirvane::LoadImageView(const TMemIniFile& ini) {
-  ImageViewSettings_ = ReadImgViewSettings(ini, "SlideShow", SlideShowViewSettings());
-}
-
-void TFormKirvane::SaveImageView(TMemIniFile& ini) { WriteImgViewSettings(ini, "SlideShow", ImageViewSettings_); }
+void TFormKirvane::LoadImageView(const TMemIniFile& ini) { FormImage_->ImgView32()->LoadFromIni(ini); }
+void TFormKirvane::SaveImageView(TMemIniFile& ini) { FormImage_->ImgView32()->SaveToIni(ini); }
 
 void TFormKirvane::ApplyOptions(uint8_t imgViewMode) {
   const TZmFileInfoListOptions options = ZmFileInfos1.Options();

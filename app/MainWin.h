@@ -25,6 +25,7 @@
 #include "imageview/ZmImgView32.h"
 #include "options/IniFile.h"
 #include "options/OptionsKv.h"
+#include "slideshow/FormImage.h"
 
 class QAction;
 class QActionGroup;
@@ -46,7 +47,7 @@ class TZmRecentMenus;
 // Japanese whatever the locale. False when the translation is not installed.
 bool InstallQtJapaneseTexts();
 
-class TFormKirvane : public QMainWindow, public IKirvaneOptionsHost {
+class TFormKirvane : public QMainWindow, public IKirvaneOptionsHost, public IFormImageHost {
   Q_OBJECT
  public:
   // `startPath`: the first command-line argument (bytes), or empty.
@@ -76,6 +77,7 @@ class TFormKirvane : public QMainWindow, public IKirvaneOptionsHost {
   QComboBox* AddressCombo() const { return CBRecent; }
   QTreeView* FolderTree() const { return STV; }
   TImgView32* Preview() const { return ImgView32; }
+  TFormImage* FormImage() const { return FormImage_.get(); }
   QString StatusText(int panel) const;
   QAction* Action(const char* objectName) const;
   // Runs the first-activation steps now (tests; normally the first activation runs them).
@@ -165,6 +167,8 @@ class TFormKirvane : public QMainWindow, public IKirvaneOptionsHost {
   void LVFilesClick();
   void LVFilesDblClick();
   void ClickRunButton();
+  // The common start of both slideshow commands; `sender` carries the mode as its tag.
+  void ShowBaseActExecute(QAction* sender);
   void NameCopyActExecute();
   void OpenFolderActExecute();
   void SelectAllActExecute();
@@ -188,12 +192,12 @@ class TFormKirvane : public QMainWindow, public IKirvaneOptionsHost {
   void InstallIdleUpdate();
 
   // IKirvaneOptionsHost (MainWin.cpp)
-  bool Loop() const override { return SlideShowLoop_; }
-  void SetLoop(bool v) override { SlideShowLoop_ = v; }
-  int32_t ViewInterval() const override { return SlideShowInterval_; }
-  void SetViewInterval(int32_t ms) override { SlideShowInterval_ = ms; }
-  bool BarVisible() const override { return SlideShowBarVisible_; }
-  void SetBarVisible(bool v) override { SlideShowBarVisible_ = v; }
+  bool Loop() const override { return FormImage_->Loop(); }
+  void SetLoop(bool v) override { FormImage_->SetLoop(v); }
+  int32_t ViewInterval() const override { return FormImage_->ViewInterval(); }
+  void SetViewInterval(int32_t ms) override { FormImage_->SetViewInterval(ms); }
+  bool BarVisible() const override { return FormImage_->BarVisible(); }
+  void SetBarVisible(bool v) override { FormImage_->SetBarVisible(v); }
   bool DoNow() const override;
   void SetDoNow(bool v) override;
   bool FolderBarVisible() const override;
@@ -206,6 +210,17 @@ class TFormKirvane : public QMainWindow, public IKirvaneOptionsHost {
   void SaveImageView(TMemIniFile& ini) override;
   void ApplyOptions(uint8_t imgViewMode) override;
   void ApplySortColumn() override;
+
+  // IFormImageHost (MainWinList.cpp)
+  int SlideCount() const override;
+  std::string_view SlideFolder(int index) const override;
+  std::string SlidePath(int index) const override;
+  int SlideNowIndex() const override { return NowIndex; }
+  void SetSlideNowIndex(int index) override { NowIndex = index; }
+  uint8_t SlideShowMode() const override { return AppOptions_->ShowMode; }
+  void SetSlideShowMode(uint8_t mode) override { AppOptions_->ShowMode = mode; }
+  void SlideShown(int index) override;
+  void SlideShowEnded(int index) override;
 
   // ---- Process-wide objects of the window ----
   std::string StartPath_;
@@ -222,11 +237,7 @@ class TFormKirvane : public QMainWindow, public IKirvaneOptionsHost {
   TZmRecentControl ZmRecentControl1;
   TZmColumnInfos ZmColumnInfosKv;
   TZmRecentMenus* RecentMenus_ = nullptr;
-  // The slideshow window's settings, kept until that window exists so that the file keeps them.
-  bool SlideShowLoop_ = false;
-  int32_t SlideShowInterval_ = 3000;
-  bool SlideShowBarVisible_ = true;
-  TZmImgView32Defaults ImageViewSettings_ = SlideShowViewSettings();  // the slideshow view's nine keys
+  std::unique_ptr<TFormImage> FormImage_;  // the slideshow window, hidden until a slideshow starts
   int FoldersSearched_ = 0;
 
   // ---- Widgets ----

@@ -276,13 +276,8 @@ void TFormKirvane::ConnectCommands() {
   on(OpenFolderAct, &TFormKirvane::OpenFolderActExecute);
   on(SelectAllAct, &TFormKirvane::SelectAllActExecute);
   on(SelectChangeAct, &TFormKirvane::SelectChangeActExecute);
-  // Until the slideshow window exists, the run commands only choose the mode the Run button
-  // carries; the recent-folder list is recorded as a start would.
   for (QAction* a : {ShowManualAct, ShowAutoAct})
-    connect(a, &QAction::triggered, this, [this, a] {
-      AppOptions_->ShowMode = uint8_t(a->property("tag").toInt());
-      PrepareRun();
-    });
+    connect(a, &QAction::triggered, this, [this, a] { ShowBaseActExecute(a); });
   connect(ZmExitAction1, &QAction::triggered, this, &QWidget::close);
   connect(CBRecent, &QComboBox::activated, this, [this] { CBRecentSelect(); });
   CBRecent->installEventFilter(this);

@@ -258,6 +258,39 @@ void TFormKirvane::LVFilesClick() {
 
 void TFormKirvane::LVFilesDblClick() { ClickRunButton(); }
 
+void TFormKirvane::ShowBaseActExecute(QAction* sender) {
+  AppOptions_->ShowMode = uint8_t(sender->property("tag").toInt());
+  if (!PrepareRun()) return;
+  if (LVFiles->FocusedRow() < 0) LVFiles->SetFocusedRow(0);
+  NowIndex = LVFiles->FocusedRow();
+  FormImage_->Start(AppOptions_->ShowMode, NowIndex);
+}
+
+int TFormKirvane::SlideCount() const { return ZmFileInfos1.List().Count(); }
+
+std::string_view TFormKirvane::SlideFolder(int index) const { return ZmFileInfos1.List().Items(index)->Path(); }
+
+std::string TFormKirvane::SlidePath(int index) const { return ZmFileInfos1.List().Items(index)->FullFileName(); }
+
+void TFormKirvane::SlideShown(int index) {
+  LVFiles->BeginUpdate();
+  LVFiles->ClearSelection();
+  LVFiles->SetFocusedRow(-1);
+  if (index < LVFiles->ItemsCount()) {
+    LVFiles->SetSelected(index, true);
+    LVFiles->SetFocusedRow(index);
+  }
+  LVFiles->EndUpdate();
+  UpdateStatusBar();
+  UpdateTitles();
+}
+
+void TFormKirvane::SlideShowEnded(int index) {
+  if (index >= 0 && index < LVFiles->ItemsCount()) LVFiles->MakeVisible(index);
+  activateWindow();
+  LVFiles->setFocus(Qt::OtherFocusReason);
+}
+
 void TFormKirvane::ClickRunButton() {
   ActionList1Update();  // the button carries the action of the current mode
   ExecuteAction(TBtnRun->defaultAction());

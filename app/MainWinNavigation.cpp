@@ -51,6 +51,7 @@ void TFormKirvane::StopAndClearList() {
   ZmFileInfos1.List().ClearAll();
   UpdateVisibleItems();
   UpdateStatusBar();
+  if (FormImage_ && FormImage_->isVisible()) ExecuteAction(FormImage_->ExitAction());
 }
 
 void TFormKirvane::StartListing(const std::string& folder) {

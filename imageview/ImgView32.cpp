@@ -59,8 +59,30 @@ TImgView32::~TImgView32() = default;
 
 // ---- Bitmap ----
 
+const TBitmap32& TImgView32::Bitmap() const {
+  static const TBitmap32 empty;
+  return Bitmap_ ? *Bitmap_ : empty;
+}
+
+TBitmap32& TImgView32::MutableBitmap() {
+  if (!OwnBitmap_) {
+    OwnBitmap_ = std::make_shared<TBitmap32>(Bitmap());
+    Bitmap_ = OwnBitmap_;
+    // The cache recognises its bitmap by address; the copy has a new one.
+    Cache_.Invalidate();
+  }
+  return *OwnBitmap_;
+}
+
 void TImgView32::SetBitmap(TBitmap32&& bitmap) {
+  auto own = std::make_shared<TBitmap32>(std::move(bitmap));
+  SetBitmap(std::shared_ptr<const TBitmap32>(own));
+  OwnBitmap_ = std::move(own);
+}
+
+void TImgView32::SetBitmap(std::shared_ptr<const TBitmap32> bitmap) {
   Bitmap_ = std::move(bitmap);
+  OwnBitmap_.reset();
   // The cache recognises its bitmap by address; a new buffer may reuse an old address.
   Cache_.Invalidate();
   EnsureLayout();
@@ -70,24 +92,24 @@ void TImgView32::SetBitmap(TBitmap32&& bitmap) {
 void TImgView32::BitmapChanged() {
   Cache_.Invalidate();
   EnsureLayout();
-  if (Bitmap_.Width() != Geometry_.BitmapWidth || Bitmap_.Height() != Geometry_.BitmapHeight)
+  if (Bitmap().Width() != Geometry_.BitmapWidth || Bitmap().Height() != Geometry_.BitmapHeight)
     FreshLayout();
   else
     GeometryChanged();
 }
 
 void TImgView32::FreshLayout() {
-  Geometry_.SetBitmapSize(Bitmap_.Width(), Bitmap_.Height());
+  Geometry_.SetBitmapSize(Bitmap().Width(), Bitmap().Height());
   // Scroll bars that come or go with the new size change the viewport; the picture starts
   // centred (or at the top left) in the viewport it ends up with.
   UpdateLayout();
-  Geometry_.SetBitmapSize(Bitmap_.Width(), Bitmap_.Height());
+  Geometry_.SetBitmapSize(Bitmap().Width(), Bitmap().Height());
   SyncBars();
   RequestRepaint();
 }
 
 void TImgView32::ClearBitmap() {
-  SetBitmap(TBitmap32());
+  SetBitmap(std::shared_ptr<const TBitmap32>());
 }
 
 // ---- Geometry ----
@@ -156,7 +178,7 @@ QRect TImgView32::ViewportRect() const {
 QRect TImgView32::BitmapRect() const {
   EnsureLayout();
   const TScaledPlacement p =
-      PlaceScaled(Bitmap_, Geometry_.Scale, Geometry_.OffsetHorz, Geometry_.OffsetVert);
+      PlaceScaled(Bitmap(), Geometry_.Scale, Geometry_.OffsetHorz, Geometry_.OffsetVert);
   if (p.Width <= 0 || p.Height <= 0) return {};
   return QRect(ClampToInt(p.Left), ClampToInt(p.Top), ClampToInt(p.Width), ClampToInt(p.Height));
 }
@@ -313,10 +335,10 @@ void TImgView32::PaintViewport(QPainter& painter, const QRect& rect) {
   }
   for (int y = rect.top(); y <= rect.bottom(); ++y)
     std::fill_n(BackBuffer_.ScanLine(y) + rect.left(), rect.width(), ColorPixel_);
-  if (!Bitmap_.Empty()) {
+  if (!Bitmap().Empty()) {
     const TPixelRect clip{rect.left(), rect.top(), rect.right() + 1, rect.bottom() + 1};
     // A failed draw (no working memory) leaves the background, which is all that can be shown.
-    Cache_.Draw(Bitmap_, Geometry_.Scale, Geometry_.OffsetHorz, Geometry_.OffsetVert, Filter_, BackBuffer_,
+    Cache_.Draw(Bitmap(), Geometry_.Scale, Geometry_.OffsetHorz, Geometry_.OffsetVert, Filter_, BackBuffer_,
                 clip, dmBlend);
     LastResampled_ = Cache_.LastResampledPixels();
   }

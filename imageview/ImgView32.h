@@ -1,7 +1,9 @@
 // TImgView32: a scrollable, zoomable view of one TBitmap32, with scroll bars of its own.
 //
-// Bitmap. The view owns its bitmap. The owner may draw into Bitmap() and must then call
-// BitmapChanged (the view cannot see pixels change), or hand over a new picture with SetBitmap.
+// Bitmap. The view holds its bitmap, or shares one it was given (a loader's cached picture)
+// without copying it. The owner may draw into MutableBitmap() and must then call BitmapChanged
+// (the view cannot see pixels change), or hand over a new picture with SetBitmap. A shared
+// bitmap is copied once by MutableBitmap, so drawing never reaches the other holders.
 //
 // Geometry. The image is drawn at Scale (a 32-bit float kept within MinDrawScale..MaxDrawScale)
 // with its top-left corner at (OffsetHorz, OffsetVert), in viewport pixels, rounded to the
@@ -40,6 +42,7 @@
 #include <QString>
 #include <QWidget>
 #include <cstdint>
+#include <memory>
 
 #include "bitmap/Bitmap32.h"
 #include "bitmap/ScaledViewCache.h"
@@ -57,10 +60,15 @@ class TImgView32 : public QWidget {
   ~TImgView32() override;
 
   // ---- Bitmap ----
-  TBitmap32& Bitmap() { return Bitmap_; }
-  const TBitmap32& Bitmap() const { return Bitmap_; }
+  // Reading never copies. There is deliberately no non-const overload: a caller reading through a
+  // non-const view would otherwise copy a shared picture without knowing.
+  const TBitmap32& Bitmap() const;
+  // For drawing into the bitmap: a shared bitmap is first copied (once) into one of the view's own.
+  TBitmap32& MutableBitmap();
   // Takes over a new picture (no copy) and lays it out afresh.
   void SetBitmap(TBitmap32&& bitmap);
+  // Shares a picture (no copy; null shows nothing) and lays it out afresh.
+  void SetBitmap(std::shared_ptr<const TBitmap32> bitmap);
   // The bitmap's pixels were changed in place. A changed size lays the picture out afresh;
   // otherwise the offsets stay.
   void BitmapChanged();
@@ -168,7 +176,8 @@ class TImgView32 : public QWidget {
   void BarMoved();
   void PaintViewport(QPainter& painter, const QRect& rect);
 
-  TBitmap32 Bitmap_;
+  std::shared_ptr<const TBitmap32> Bitmap_;  // null when empty
+  std::shared_ptr<TBitmap32> OwnBitmap_;     // Bitmap_ when the view alone may change it
   TImgViewGeometry Geometry_;
   TStretchFilter Filter_ = sfLinear;
   QColor Color_;

@@ -5,6 +5,7 @@
 #include <QScreen>
 #include <algorithm>
 #include <exception>
+#include <memory>
 #include <utility>
 
 #include "imageview/ZmGraphicExTypes.h"
@@ -171,14 +172,28 @@ void TZmImgView32::AutoWindowSize() {
 }
 
 void TZmImgView32::LoadFromFile(const std::string& path) {
+  TZmLoadedImage image;
+  try {
+    TDecodeResult picture = LoadPicture(path);
+    image.Partial = picture.Partial();
+    if (picture.Ok())
+      image.Bitmap = std::make_shared<const TBitmap32>(picture.TakeBitmap());
+    else
+      image.Error = picture.Error();
+  } catch (const std::exception&) {
+    // No bitmap: the error panel says the file cannot be shown.
+  }
+  ShowLoaded(path, image);
+}
+
+void TZmImgView32::ShowLoaded(const std::string& path, const TZmLoadedImage& image) {
   SpeedHorz_ = SpeedVert_ = 0;
   LoadErrorText_.clear();
   BeginUpdate();
   bool shown = false;
   try {
-    TDecodeResult picture = LoadPicture(path);
-    if (picture.Ok()) {
-      SetBitmap(picture.TakeBitmap());
+    if (image.Ok()) {
+      SetBitmap(image.Bitmap);
       ApplySizeAdjustment();
       ApplyPlacement();
       shown = true;

@@ -25,6 +25,7 @@
 
 #include "catalogue/ZmUtils.h"
 #include "imageview/ImgView32.h"
+#include "imageview/ZmImageLoader.h"
 
 class TMemIniFile;
 
@@ -124,6 +125,10 @@ class TZmImgView32 : public TImgView32 {
   // BGColor and carrying LoadErrorText ("<path> は表示できません。") at its top-left corner in
   // the owner window's font and the contrasting colour, at offsets (0, 0). Never throws.
   void LoadFromFile(const std::string& path);
+  // Shows a picture the loader delivered, as LoadFromFile does after decoding: speeds stop, the
+  // picture is sized and placed with one repaint, or the error panel shows for `path`.
+  // The view shares the loader's bitmap rather than copying it.
+  void ShowLoaded(const std::string& path, const TZmLoadedImage& image);
   // Empties the bitmap (0 x 0).
   void ClearImage();
   // Stops the speeds and zooms to s (clamped to 1/64..256) keeping the image point under the

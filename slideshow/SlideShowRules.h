@@ -23,7 +23,9 @@ using TSlideFolderOf = std::function<std::string_view(int index)>;
 // The new NowIndex after `nav` from `now` in a list of `count` entries, or nullopt when the
 // command does nothing (the shown image is not even reloaded). A returned index is to be shown
 // even when it equals `now`, and may lie outside the list (End on an empty list gives -1): the
-// window then shows nothing.
+// window then shows nothing. On an empty list Forward and Back do nothing, loop or not; folder
+// navigation from a `now` outside the list does nothing, and folderOf is only ever called with
+// an index inside the list.
 std::optional<int> SlideNavTarget(TSlideNav nav, int now, int count, bool loop, const TSlideFolderOf& folderOf);
 
 // ---- Keys ----
@@ -80,7 +82,7 @@ struct TSlideKeyAction {
 
 // What `key` does with `mods` held; `autoMode` is ShowMode 1, where the navigation keys stop the
 // automatic mode instead (Backspace, Enter, Page Up/Down, Home, End, Delete, keypad ".", browser
-// back and forward).
+// back and forward). Alt+Enter still toggles full screen there.
 TSlideKeyAction SlideKeyAction(TSlideKey key, TSlideModifiers mods, bool autoMode);
 
 // ---- Mouse ----
@@ -106,7 +108,8 @@ TSlideScroll SlideDragScroll(int lastX, int lastY, int nowX, int nowY, bool wide
 // ---- Wheel ----
 
 struct TSlideWheelAction {
-  TSlideCommand Command = TSlideCommand::None;  // ForwardImage, BackImage, ScaleDown, ScaleUp or Scroll
+  // ForwardImage, BackImage, ScaleDown, ScaleUp or Scroll; None when the image fits both ways.
+  TSlideCommand Command = TSlideCommand::None;
   TSlideScroll Scroll;                          // Scroll: the distance for ScrollBy
   bool StopHorz = false, StopVert = false;      // Scroll: the speed of the scrolled axis stops
 };

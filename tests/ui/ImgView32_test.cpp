@@ -126,6 +126,27 @@ class ImgView32Test : public QObject {
     QVERIFY(qAbs(mixed.green() - 20 / 2) <= 2);
   }
 
+  void SharedBitmapIsShownUncopiedAndDrawingDetachesIt() {
+    auto view = MakeView(50, 40);
+    const auto shared = std::make_shared<const TBitmap32>(Pattern(50, 40));
+    view->SetBitmap(shared);
+    QCOMPARE(view->Bitmap().Bits(), shared->Bits());
+    QCOMPARE(Grab(*view).pixel(7, 3), Rgb(shared->Pixel(7, 3)));
+
+    TBitmap32& mine = view->MutableBitmap();
+    QVERIFY(mine.Bits() != shared->Bits());
+    mine.Pixel(7, 3) = Color32(255, 255, 0, 0);
+    view->BitmapChanged();
+    QCOMPARE(shared->Pixel(7, 3), Color32(255, 7, 3, 200));
+    QCOMPARE(Grab(*view).pixel(7, 3), qRgb(255, 0, 0));
+    QCOMPARE(&view->MutableBitmap(), &mine);  // copied once
+
+    // A bitmap handed over by value is the view's own: drawing into it copies nothing.
+    view->SetBitmap(Pattern(5, 5));
+    const void* own = view->Bitmap().Bits();
+    QCOMPARE(view->MutableBitmap().Bits(), own);
+  }
+
   void ANewPictureStartsCentredOrAtTheTopLeft_data() {
     QTest::addColumn<bool>("centered");
     QTest::addColumn<int>("imgW");
@@ -272,7 +293,7 @@ class ImgView32Test : public QObject {
     QCOMPARE(CountMismatches(shot, Expected(*view, sfLanczos)), 0);
 
     // New pixels in place are seen only after BitmapChanged.
-    view->Bitmap().Clear(Color32(255, 1, 2, 3));
+    view->MutableBitmap().Clear(Color32(255, 1, 2, 3));
     view->BitmapChanged();
     shot = Grab(*view);
     QCOMPARE(shot.pixel(100, 100), qRgb(1, 2, 3));

@@ -183,6 +183,26 @@ class ZmImgView32Test : public QObject {
     QCOMPARE(shot.pixelColor(500, 500), QColor(0, 0, 255));
   }
 
+  void ShowLoadedSharesThePictureOrShowsThePanel() {
+    TWindow w;
+    TZmImgView32& v = *w.View;
+    v.SetImgPlace(ipBottomRight);
+    TZmLoadedImage image;
+    image.Bitmap = std::make_shared<const TBitmap32>(Solid(40, 30, Color32(255, 9, 9, 9)));
+    v.SetSpeedHorz(2);
+    v.ShowLoaded("shown.png", image);
+    QCOMPARE(v.Bitmap().Bits(), image.Bitmap->Bits());
+    QCOMPARE(v.OffsetHorz(), 960.0f);
+    QCOMPARE(v.SpeedHorz(), 0.0);
+
+    image.Bitmap.reset();
+    image.Error = {TDecodeErrorKind::deCorrupt, "bad"};
+    v.ShowLoaded("写真.jpg", image);
+    QCOMPARE(v.LoadErrorText(), QStringLiteral("写真.jpg は表示できません。"));
+    QCOMPARE(v.Bitmap().Width(), 500);
+    QCOMPARE(v.OffsetHorz(), 0.0f);
+  }
+
   void ZoomClampsAndKeepsTheCentrePixel() {
     TWindow w;
     TZmImgView32& v = *w.View;
