@@ -232,6 +232,8 @@ void TFormKirvane::FormClose() {
     SetRowCount(0);
   } catch (...) {
   }
+  // The program ends with its main window: a slideshow still shown would keep it alive.
+  if (FormImage_ && FormImage_->isVisible()) ExecuteAction(FormImage_->ExitAction());
   try {
     if (RecentFileStatus_.MayWrite()) SaveRecentFolders(RecentFoldersFilePath(), RecentFolders_);
   } catch (...) {

@@ -226,7 +226,7 @@ class FormImageTest : public QObject {
     Click(Qt::LeftButton, {});  // stops the automatic mode, no step
     QCOMPARE(Host_.Mode, uint8_t(0));
     QCOMPARE(Host_.NowIndex, 2);
-    QTest::mousePress(&View(), Qt::MiddleButton, {}, QPoint(5, 5));
+    QTest::mouseClick(&View(), Qt::MiddleButton, {}, QPoint(5, 5));
     QVERIFY(!Form().isVisible());
     QCOMPARE(Host_.EndedAt, 2);
     QVERIFY(View().Bitmap().Empty());

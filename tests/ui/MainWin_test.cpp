@@ -17,6 +17,7 @@
 #include <QThread>
 #include <QFocusEvent>
 #include <QTimer>
+#include <QToolButton>
 #include <QTreeView>
 
 #include <signal.h>
@@ -38,6 +39,8 @@
 #include "imageview/ZmGraphicExTypes.h"
 #include "options/IniFile.h"
 #include "platform/SynchronizePump.h"
+#include "slideshow/FormImage.h"
+#include "imageview/ZmImgView32.h"
 
 namespace fs = std::filesystem;
 
@@ -331,6 +334,13 @@ class MainWinTest : public QObject {
       if (List().ColumnTag(c) == 5) sizeColumn = c;
     emit List().ColumnClick(sizeColumn);
     Form().Action("IVNoneAct")->trigger();
+    // The slideshow window's settings live in its commands and its view.
+    TFormImage& show = *Form().FormImage();
+    show.SetLoop(true);
+    show.SetViewInterval(7000);
+    show.SetBarVisible(false);
+    show.ImgView32()->SetStretchFilter(sfLanczos);
+    Form().AppOptions().ShowMode = 1;
     Form().close();
     Form_ = std::make_unique<TFormKirvane>();
     Form().FirstActivate();
@@ -339,6 +349,49 @@ class MainWinTest : public QObject {
     QCOMPARE(Form().FileInfos().SortMode(), 5);
     QCOMPARE(Form().AppOptions().ImgViewMode, uint8_t(0));
     QCOMPARE(List().SortColumnIndex, 5);
+    TFormImage& again = *Form().FormImage();
+    QVERIFY(again.Loop() && !again.BarVisible());
+    QCOMPARE(again.ViewInterval(), 7000);
+    QCOMPARE(again.ImgView32()->StretchFilter(), sfLanczos);
+    QCOMPARE(Form().AppOptions().ShowMode, uint8_t(1));
+  }
+
+  // Enter on a row starts the slideshow of the chosen kind there; Esc leaves the main list on
+  // the last picture shown; a new listing ends a slideshow.
+  void theSlideshowStartsFromTheListAndEndsOnItsLastPicture() {
+    for (const char* name : {"g.png", "h.png", "i.png"}) Touch(Dir() + name);
+    Go(Dir());
+    QCOMPARE(List().ItemsCount(), 6);
+    Form().AppOptions().ShowMode = 1;
+    List().SetFocusedRow(4);
+    TypeKey(Qt::Key_Return);
+    TFormImage& show = *Form().FormImage();
+    QVERIFY(show.isVisible());
+    QTRY_VERIFY(!show.Loading());
+    QCOMPARE(Form().NowIndex, 4);
+    QVERIFY(show.AutoTimerActive());
+    QCOMPARE(Form().RecentFolders().front(), Dir());
+    Form().ActionList1Update();
+    const auto buttons = Form().findChildren<QToolButton*>();
+    QVERIFY(std::any_of(buttons.begin(), buttons.end(),
+                        [this](QToolButton* b) { return b->defaultAction() == Form().Action("ShowAutoAct"); }));
+    QTest::keyClick(&show, Qt::Key_Space);  // manual now
+    QTest::keyClick(&show, Qt::Key_Return);
+    QTRY_VERIFY(!show.Loading());
+    QCOMPARE(Form().NowIndex, 5);
+    QCOMPARE(List().FocusedRow(), 5);
+    QTest::keyClick(&show, Qt::Key_Escape);
+    QVERIFY(!show.isVisible());
+    QCOMPARE(List().FocusedRow(), 5);
+    QCOMPARE(List().SelectedCount(), 1);
+    QVERIFY(List().IsSelected(5));
+
+    List().SetFocusedRow(-1);  // no focus: the first row
+    Form().Action("ShowManualAct")->trigger();
+    QTRY_VERIFY(!show.Loading());
+    QCOMPARE(Form().NowIndex, 0);
+    Go(Dir() + "sub/");
+    QVERIFY(!show.isVisible());
   }
 
   void commandStateFollowsTheList() {
