@@ -277,7 +277,7 @@ class TFormKirvane : public QMainWindow, public IKirvaneOptionsHost, public IFor
   bool ImgDragging_ = false;
   QPoint ImgDragLast_;
   std::string PreviewPath_;  // the file the preview shows
-  QSize PreviewFullSize_;    // its real size; the bitmap may be reduced to fit the pane
+  bool PreviewReduced_ = false;  // the pane shows it smaller than it is, as fitting needs no more
   std::string PreviewCopyPath_;  // the file whose full picture is on its way to the clipboard
   TZmImageLoader PreviewLoader_;
   bool ListingCursor_ = false;

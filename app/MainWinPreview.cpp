@@ -85,7 +85,7 @@ void TFormKirvane::PreviewLoaded(const std::string& path, const TZmLoadedImage& 
   ImgView32->SetCentered(false);
   ImgView32->SetBitmap(image.Bitmap);
   PreviewPath_ = path;
-  PreviewFullSize_ = QSize(image.FullWidth, image.FullHeight);
+  PreviewReduced_ = image.Reduced();
   ImgView32->SetHint(
       QStringLiteral("|%1 <%2x%3>").arg(QFile::decodeName(path.c_str())).arg(image.FullWidth).arg(image.FullHeight));
   QAction* modes[] = {IVNoneAct, IVScaleNormalAct, IVAutoScaleLongAct};
@@ -110,8 +110,7 @@ void TFormKirvane::IVScaleNormalActExecute() {
   AppOptions_->ImgViewMode = ivScaleNormal;
   ImgView32->show();
   ImgView32->SetScale(1.0);
-  const TBitmap32& bmp = ImgView32->Bitmap();
-  if (!bmp.Empty() && QSize(bmp.Width(), bmp.Height()) != PreviewFullSize_) RequestPreview(PreviewPath_, true);
+  if (!ImgView32->Bitmap().Empty() && PreviewReduced_) RequestPreview(PreviewPath_, true);
 }
 
 void TFormKirvane::IVAutoScaleLongActExecute() {
@@ -135,7 +134,7 @@ void TFormKirvane::ImgCloseActExecute() {
 void TFormKirvane::ImgCopyActExecute() {
   const TBitmap32& bmp = ImgView32->Bitmap();
   if (bmp.Empty()) return;
-  if (QSize(bmp.Width(), bmp.Height()) == PreviewFullSize_) CopyToClipboard(bmp);
+  if (!PreviewReduced_) CopyToClipboard(bmp);
   else RequestPreview(PreviewPath_, true, true);  // copied at its real size once decoded in full
 }
 

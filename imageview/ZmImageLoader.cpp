@@ -92,9 +92,8 @@ void TZmImageLoader::Forget(const std::string& path) {
 }
 
 bool TZmImageLoader::Serves(const TZmLoadedImage& image, const TDecodeHint& hint) {
-  if (!image.Ok()) return true;  // a reduced decode refuses exactly what a full one does
-  const int width = image.Bitmap->Width(), height = image.Bitmap->Height();
-  return (width == image.FullWidth && height == image.FullHeight) || hint.Covers(width, height);
+  // A failure serves any request: a reduced decode refuses exactly what a full one does.
+  return !image.Reduced() || hint.Covers(image.Bitmap->Width(), image.Bitmap->Height());
 }
 
 const TZmImageLoader::TCacheEntry* TZmImageLoader::FindCached(const std::string& path, const TDecodeHint& hint) {

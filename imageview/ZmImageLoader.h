@@ -42,6 +42,7 @@ struct TZmLoadedImage {
   int FullWidth = 0, FullHeight = 0;        // the picture's real size, also when Bitmap is reduced
 
   bool Ok() const { return Bitmap != nullptr; }
+  bool Reduced() const { return Bitmap && (Bitmap->Width() != FullWidth || Bitmap->Height() != FullHeight); }
 };
 
 class TZmImageLoader {
