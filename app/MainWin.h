@@ -22,6 +22,7 @@
 #include "catalogue/ZmFileInfos.h"
 #include "columns/ZmListColumnInfo.h"
 #include "imageview/ZmGraphicExItemList.h"
+#include "imageview/ZmImageLoader.h"
 #include "imageview/ZmImgView32.h"
 #include "options/IniFile.h"
 #include "options/OptionsKv.h"
@@ -77,6 +78,7 @@ class TFormKirvane : public QMainWindow, public IKirvaneOptionsHost, public IFor
   QComboBox* AddressCombo() const { return CBRecent; }
   QTreeView* FolderTree() const { return STV; }
   TImgView32* Preview() const { return ImgView32; }
+  TZmImageLoader& PreviewLoader() { return PreviewLoader_; }
   TFormImage* FormImage() const { return FormImage_.get(); }
   QString StatusText(int panel) const;
   QAction* Action(const char* objectName) const;
@@ -183,6 +185,10 @@ class TFormKirvane : public QMainWindow, public IKirvaneOptionsHost, public IFor
   void ImgCloseActExecute();
   void ImgCopyActExecute();
   void ImgNameCopyActExecute();
+  std::string FocusedPreviewFile() const;
+  void RequestPreview(const std::string& path, bool full, bool copy = false);
+  void PreviewLoaded(const std::string& path, const TZmLoadedImage& image);
+  void DropPreviewLoad(bool listChanged);
   void ImgView32MouseDown(Qt::MouseButton button, const QPoint& globalPos);
   void ImgView32MouseMove(Qt::MouseButtons buttons, const QPoint& globalPos);
   void ImgView32Wheel(bool down);
@@ -271,6 +277,9 @@ class TFormKirvane : public QMainWindow, public IKirvaneOptionsHost, public IFor
   bool ImgDragging_ = false;
   QPoint ImgDragLast_;
   std::string PreviewPath_;  // the file the preview shows
+  bool PreviewReduced_ = false;  // the pane shows it smaller than it is, as fitting needs no more
+  std::string PreviewCopyPath_;  // the file whose full picture is on its way to the clipboard
+  TZmImageLoader PreviewLoader_;
   bool ListingCursor_ = false;
   const TZmRecentItem* ListingEntry_ = nullptr;  // the history entry the running listing is for; never dereferenced
 

@@ -48,6 +48,7 @@ void TFormKirvane::StopAndClearList() {
   } catch (...) {
   }
   SetRowCount(0);
+  DropPreviewLoad(true);
   ZmFileInfos1.List().ClearAll();
   UpdateVisibleItems();
   UpdateStatusBar();
@@ -470,6 +471,7 @@ bool TFormKirvane::PrepareRun() {
   CBRecent->blockSignals(true);
   CBRecent->setCurrentIndex(0);
   CBRecent->blockSignals(false);
+  DropPreviewLoad(false);  // also while the pane is still empty
   ExecuteAction(ImgCloseAct);
   return true;
 }

@@ -1,4 +1,11 @@
 // The preview pane below the file list: the focused file at actual size or fitted.
+//
+// Pictures come from a loader, decoded on a worker, so that moving through a folder of large
+// photos never freezes the window. Fitted previews of JPEGs are decoded at a reduced scale; actual
+// size and copying need the full picture.
+#include <cmath>
+#include <utility>
+
 #include <QApplication>
 #include <QClipboard>
 #include <QCursor>
@@ -25,33 +32,76 @@ void TFormKirvane::CreatePreview() {
   connect(ImgView32, &TImgView32::MouseWheelUp, this, [this] { ImgView32Wheel(false); });
   connect(ImgView32, &TImgView32::DblClick, this, [this] { ImgView32DblClick(); });
   ImgView32->hide();
+  PreviewLoader_.OnLoaded = [this](const std::string& path, const TZmLoadedImage& image) { PreviewLoaded(path, image); };
+}
+
+namespace {
+
+void CopyToClipboard(const TBitmap32& bmp) {
+  const QImage image(reinterpret_cast<const uchar*>(bmp.Bits()), bmp.Width(), bmp.Height(),
+                     qsizetype(bmp.Stride()), QImage::Format_ARGB32_Premultiplied);
+  QApplication::clipboard()->setImage(image.copy());
+}
+
+}  // namespace
+
+std::string TFormKirvane::FocusedPreviewFile() const {
+  const TZmThreadFileInfoList& list = ZmFileInfos1.List();
+  const int row = LVFiles->FocusedRow();
+  if (row < 0 || row >= list.Count() || list.Busy()) return {};
+  return list.Items(row)->FullFileName();
 }
 
 void TFormKirvane::ImgLoadActExecute() {
-  const TZmThreadFileInfoList& list = ZmFileInfos1.List();
-  const int row = LVFiles->FocusedRow();
-  if (AppOptions_->ImgViewMode == ivNone || row < 0 || row >= list.Count() || list.Busy()) return;
+  if (AppOptions_->ImgViewMode == ivNone) return;
   // Not while another of our windows (the slideshow) is the active one.
   if (QWidget* active = QApplication::activeWindow(); active && active != this) return;
-  QApplication::setOverrideCursor(Qt::WaitCursor);
-  const std::string path = list.Items(row)->FullFileName();
-  TDecodeResult picture = LoadPicture(path);
-  if (picture.Ok()) {
-    ImgView32->SetCentered(false);
-    ImgView32->SetBitmap(picture.TakeBitmap());
-    const TBitmap32& bmp = ImgView32->Bitmap();
-    PreviewPath_ = path;
-    ImgView32->SetHint(QStringLiteral("|%1 <%2x%3>").arg(QFile::decodeName(path.c_str())).arg(bmp.Width()).arg(bmp.Height()));
-    QAction* modes[] = {IVNoneAct, IVScaleNormalAct, IVAutoScaleLongAct};
-    if (AppOptions_->ImgViewMode < 3) modes[AppOptions_->ImgViewMode]->trigger();
-  } else {
-    ImgCloseActExecute();
+  const std::string path = FocusedPreviewFile();
+  if (!path.empty()) RequestPreview(path, AppOptions_->ImgViewMode != ivAutoScaleLong);
+}
+
+void TFormKirvane::RequestPreview(const std::string& path, bool full, bool copy) {
+  TDecodeHint hint;
+  if (!full) {
+    // The pane's whole size in device pixels: never less than its viewport, as a fitted picture
+    // needs no scroll bars.
+    const qreal ratio = ImgView32->devicePixelRatioF();
+    hint = {int(std::ceil(ImgView32->width() * ratio)), int(std::ceil(ImgView32->height() * ratio))};
   }
-  QApplication::restoreOverrideCursor();
+  PreviewCopyPath_ = copy ? path : std::string();
+  ImgView32->setCursor(Qt::BusyCursor);  // the window stays usable meanwhile
+  PreviewLoader_.Request(path, hint);     // a cached picture arrives before this returns
+}
+
+void TFormKirvane::PreviewLoaded(const std::string& path, const TZmLoadedImage& image) {
+  ImgView32->unsetCursor();
+  if (path == std::exchange(PreviewCopyPath_, {}) && image.Ok()) CopyToClipboard(*image.Bitmap);
+  // The focus may have moved on without asking for another picture.
+  if (AppOptions_->ImgViewMode == ivNone || path != FocusedPreviewFile()) return;
+  if (!image.Ok()) {
+    ImgCloseActExecute();  // silently
+    return;
+  }
+  ImgView32->SetCentered(false);
+  ImgView32->SetBitmap(image.Bitmap);
+  PreviewPath_ = path;
+  PreviewReduced_ = image.Reduced();
+  ImgView32->SetHint(
+      QStringLiteral("|%1 <%2x%3>").arg(QFile::decodeName(path.c_str())).arg(image.FullWidth).arg(image.FullHeight));
+  QAction* modes[] = {IVNoneAct, IVScaleNormalAct, IVAutoScaleLongAct};
+  if (AppOptions_->ImgViewMode < 3) modes[AppOptions_->ImgViewMode]->trigger();
+}
+
+void TFormKirvane::DropPreviewLoad(bool listChanged) {
+  PreviewLoader_.Cancel();
+  if (listChanged) PreviewLoader_.ClearCache();
+  PreviewCopyPath_.clear();
+  ImgView32->unsetCursor();
 }
 
 void TFormKirvane::IVNoneActExecute() {
   AppOptions_->ImgViewMode = ivNone;
+  DropPreviewLoad(false);
   ImgView32->hide();
   ImgView32->ClearBitmap();
 }
@@ -60,6 +110,7 @@ void TFormKirvane::IVScaleNormalActExecute() {
   AppOptions_->ImgViewMode = ivScaleNormal;
   ImgView32->show();
   ImgView32->SetScale(1.0);
+  if (!ImgView32->Bitmap().Empty() && PreviewReduced_) RequestPreview(PreviewPath_, true);
 }
 
 void TFormKirvane::IVAutoScaleLongActExecute() {
@@ -74,6 +125,7 @@ void TFormKirvane::IVAutoScaleLongActExecute() {
 }
 
 void TFormKirvane::ImgCloseActExecute() {
+  DropPreviewLoad(false);
   ImgView32->ClearBitmap();
   PreviewPath_.clear();
   ImgView32->SetHint({});
@@ -82,9 +134,8 @@ void TFormKirvane::ImgCloseActExecute() {
 void TFormKirvane::ImgCopyActExecute() {
   const TBitmap32& bmp = ImgView32->Bitmap();
   if (bmp.Empty()) return;
-  const QImage image(reinterpret_cast<const uchar*>(bmp.Bits()), bmp.Width(), bmp.Height(),
-                     qsizetype(bmp.Stride()), QImage::Format_ARGB32_Premultiplied);
-  QApplication::clipboard()->setImage(image.copy());
+  if (!PreviewReduced_) CopyToClipboard(bmp);
+  else RequestPreview(PreviewPath_, true, true);  // copied at its real size once decoded in full
 }
 
 void TFormKirvane::ImgNameCopyActExecute() {

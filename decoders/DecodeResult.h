@@ -23,9 +23,27 @@ struct TDecodeError {
   std::string Message;  // English, for logs and tests; the user sees the view's fixed message
 };
 
+// What the picture is wanted for, so that a decoder may do less work. Formats that cannot decode
+// at a reduced scale ignore it; so does every decoder for a hint asking for the full picture.
+struct TDecodeHint {
+  // The upright picture will be shown fitted into this box (device pixels); an empty box asks for
+  // the picture at full size.
+  int FitWidth = 0;
+  int FitHeight = 0;
+
+  bool Full() const { return FitWidth <= 0 || FitHeight <= 0; }
+  // Whether a picture of width x height, fitted into the box, is shown at no more than its size
+  // (it covers the box's width or its height): a reduction that far loses nothing on screen.
+  // Never true when the full picture is wanted.
+  bool Covers(int64_t width, int64_t height) const {
+    return !Full() && (width >= FitWidth || height >= FitHeight);
+  }
+};
+
 class TDecodeResult {
  public:
-  TDecodeResult(TBitmap32 bitmap) : Ok_(true), Bitmap_(std::move(bitmap)) {}  // NOLINT: implicit on purpose
+  TDecodeResult(TBitmap32 bitmap)  // NOLINT: implicit on purpose
+      : Ok_(true), Bitmap_(std::move(bitmap)), FullWidth_(Bitmap_.Width()), FullHeight_(Bitmap_.Height()) {}
   TDecodeResult(TDecodeError error) : Ok_(false), Error_(std::move(error)) {}  // NOLINT
 
   static TDecodeResult Fail(TDecodeErrorKind kind, std::string message) {
@@ -41,16 +59,24 @@ class TDecodeResult {
   // Set when the data ended early but the decoder still produced the part it had (JPEG does).
   bool Partial() const { return Partial_; }
   void SetPartial(bool partial) { Partial_ = partial; }
+  // The picture's real size: the bitmap's, unless a hint let the decoder reduce it. Kept when the
+  // bitmap is taken.
+  int FullWidth() const { return FullWidth_; }
+  int FullHeight() const { return FullHeight_; }
+  void SetFullSize(int width, int height) { FullWidth_ = width, FullHeight_ = height; }
 
  private:
   bool Ok_;
   bool Partial_ = false;
   TBitmap32 Bitmap_;
+  int FullWidth_ = 0, FullHeight_ = 0;
   TDecodeError Error_;
 };
 
 // A decoder: a pure function of the file's bytes.
 using TDecodeFn = TDecodeResult (*)(std::span<const uint8_t> data);
+// A decoder that can do less for a hint.
+using THintedDecodeFn = TDecodeResult (*)(std::span<const uint8_t> data, const TDecodeHint& hint);
 
 // Allocates `bitmap` at width x height for a decoder, turning a size over the limit or a
 // failed allocation into the matching error. Returns false and fills `error` on failure.

@@ -6,6 +6,8 @@
 #include "decoders/DecodeResult.h"
 
 TDecodeResult DecodeJpeg(std::span<const uint8_t> data);  // JpegLoader.cpp, libjpeg-turbo
+// At the smallest scale N/8 (N = 1-8) at which the upright picture still covers the hint's box.
+TDecodeResult DecodeJpeg(std::span<const uint8_t> data, const TDecodeHint& hint);
 TDecodeResult DecodePng(std::span<const uint8_t> data);   // PngLoader.cpp, libpng
 TDecodeResult DecodeTiff(std::span<const uint8_t> data);  // TiffLoader.cpp, libtiff (also .fax)
 TDecodeResult DecodeEps(std::span<const uint8_t> data);   // TiffLoader.cpp, the TIFF preview of an EPS file

@@ -5,7 +5,8 @@
 // CMYK/YCCK. libjpeg reports fatal errors through error_exit, which must not return: ours
 // long-jumps back into the decoder, which turns the error into a failure. Warnings (corrupt or
 // missing entropy data) do not stop the decoder; when the data ends early the picture is returned
-// with Partial() set, as far as the file had it.
+// with Partial() set, as far as the file had it. The Exif orientation is applied as the rows come,
+// and a hint lets the IDCT produce the picture at a reduced scale (N/8).
 //
 // libjpeg runs inside setjmp frames, so no C++ object with a destructor lives in those frames:
 // the bitmap and the row table are created outside and passed in.
@@ -21,9 +22,11 @@
 #include <bit>
 #include <climits>
 #include <csetjmp>
+#include <cstring>
 #include <vector>
 
 #include "decoders/Decoders.h"
+#include "decoders/Orientation.h"
 
 namespace {
 
@@ -40,6 +43,10 @@ constexpr uint64_t MinLibraryMemory = uint64_t(64) << 20;
 constexpr int MaxScans = 1000;
 constexpr uint64_t MaxFullPasses = 64;          // block visits, in passes over the whole image
 constexpr uint64_t MinBlockVisits = 1u << 24;   // small images may have many cheap scans
+
+// Writers put the orientation in the first directory, right after the TIFF header; keeping no more
+// of an APP1 segment than this bounds what a file of many such segments costs.
+constexpr unsigned MaxExifBytes = 4096;
 
 struct TJpegErrorMgr {
   jpeg_error_mgr Pub;  // first, so libjpeg's pointer is also ours
@@ -95,6 +102,7 @@ struct TJpegSession {
   bool Created = false;
   bool Adobe = false;       // APP14 "Adobe" seen: CMYK samples are stored inverted
   bool Cmyk = false;        // four-component output that we convert ourselves
+  int Orientation = 1;      // Exif orientation, 1-8
 
   TJpegSession() = default;
   TJpegSession(const TJpegSession&) = delete;
@@ -135,8 +143,47 @@ TDecodeResult Failure(TJpegSession& s) {
   return TDecodeResult::Fail(KindOf(s), std::string("JPEG: ") + text);
 }
 
-// Creates the decompressor and reads the header. Returns false on a libjpeg error.
-bool ReadHeader(TJpegSession& s, std::span<const uint8_t> data) {
+// The orientation tag (0x0112) of the first directory of the first Exif segment; 1 when there is
+// none or it cannot be read.
+int ExifOrientation(const jpeg_decompress_struct& info) {
+  for (jpeg_saved_marker_ptr m = info.marker_list; m; m = m->next) {
+    if (m->marker != JPEG_APP0 + 1 || m->data_length < 14 || std::memcmp(m->data, "Exif\0\0", 6) != 0) continue;
+    const uint8_t* tiff = m->data + 6;
+    const uint64_t size = m->data_length - 6;
+    const bool little = tiff[0] == 'I' && tiff[1] == 'I';
+    if (!little && !(tiff[0] == 'M' && tiff[1] == 'M')) return 1;
+    auto u16 = [&](uint64_t at) { return little ? tiff[at] | tiff[at + 1] << 8 : tiff[at] << 8 | tiff[at + 1]; };
+    auto u32 = [&](uint64_t at) { return uint64_t(u16(little ? at + 2 : at)) << 16 | uint64_t(u16(little ? at : at + 2)); };
+    const uint64_t directory = u32(4);
+    if (u16(2) != 42 || directory + 2 > size) return 1;
+    const int entries = u16(directory);
+    for (uint64_t i = 0, at = directory + 2; i < uint64_t(entries) && at + 12 <= size; ++i, at += 12) {
+      if (u16(at) != 0x0112) continue;
+      const int value = u16(at + 8);
+      return u16(at + 2) == 3 && value >= 1 && value <= 8 ? value : 1;  // one SHORT
+    }
+    return 1;
+  }
+  return 1;
+}
+
+// The smallest scale N/8 at which the upright picture still covers the box of `hint`.
+void ChooseScale(TJpegSession& s, const TDecodeHint& hint) {
+  for (unsigned n = 1; n < 8; ++n) {
+    s.Info.scale_num = n;
+    s.Info.scale_denom = 8;
+    jpeg_calc_output_dimensions(&s.Info);
+    int64_t width = s.Info.output_width, height = s.Info.output_height;
+    if (SwapsAxes(s.Orientation)) std::swap(width, height);
+    if (hint.Covers(width, height)) return;
+  }
+  s.Info.scale_num = s.Info.scale_denom = 1;
+  jpeg_calc_output_dimensions(&s.Info);
+}
+
+// Creates the decompressor, reads the header and sets the output size for `hint`. Returns false
+// on a libjpeg error.
+bool ReadHeader(TJpegSession& s, std::span<const uint8_t> data, const TDecodeHint& hint) {
   s.Info.err = jpeg_std_error(&s.Err.Pub);
   s.Err.Pub.error_exit = ErrorExit;
   s.Err.Pub.emit_message = EmitMessage;
@@ -147,14 +194,17 @@ bool ReadHeader(TJpegSession& s, std::span<const uint8_t> data) {
   s.Progress.Pub.progress_monitor = ProgressMonitor;
   s.Info.progress = &s.Progress.Pub;
   jpeg_mem_src(&s.Info, data.data(), static_cast<unsigned long>(data.size()));
+  jpeg_save_markers(&s.Info, JPEG_APP0 + 1, MaxExifBytes);
   if (jpeg_read_header(&s.Info, TRUE) != JPEG_HEADER_OK) ERREXIT(&s.Info, JERR_NO_IMAGE);
+  s.Orientation = ExifOrientation(s.Info);
 
   s.Adobe = s.Info.saw_Adobe_marker;
   s.Cmyk = s.Info.jpeg_color_space == JCS_CMYK || s.Info.jpeg_color_space == JCS_YCCK;
   // libjpeg-turbo writes 0xFF into the fourth byte, so BGRA bytes are opaque 0xAARRGGBB words.
   if (s.Cmyk) s.Info.out_color_space = JCS_CMYK;
   else s.Info.out_color_space = std::endian::native == std::endian::little ? JCS_EXT_BGRA : JCS_EXT_ARGB;
-  jpeg_calc_output_dimensions(&s.Info);
+  if (hint.Full()) jpeg_calc_output_dimensions(&s.Info);
+  else ChooseScale(s, hint);
   return true;
 }
 
@@ -178,11 +228,13 @@ bool StartDecompress(TJpegSession& s) {
   return true;
 }
 
-// Decodes every row into the bitmap. Returns false on a libjpeg error.
+// Decodes every row into the bitmap, which has the upright size. Returns false on a libjpeg error.
 bool DecodeRows(TJpegSession& s, TBitmap32& bitmap, JSAMPROW* rows) {
   if (setjmp(s.Err.Jump)) return false;
-  const int width = bitmap.Width(), height = bitmap.Height();
-  if (int(s.Info.output_width) != width || int(s.Info.output_height) != height) ERREXIT(&s.Info, JERR_BAD_STATE);
+  const JDIMENSION width = s.Info.output_width, height = s.Info.output_height;
+  const bool swapped = SwapsAxes(s.Orientation);
+  if (JDIMENSION(bitmap.Width()) != (swapped ? height : width) || JDIMENSION(bitmap.Height()) != (swapped ? width : height))
+    ERREXIT(&s.Info, JERR_BAD_STATE);
   if (s.Info.output_components != 4) ERREXIT(&s.Info, JERR_BAD_STATE);
   // A single-scan file is decoded as it is read. Once its entropy-coded data has run out (the
   // file ends, or a marker other than a restart marker comes), libjpeg makes every further row
@@ -197,23 +249,29 @@ bool DecodeRows(TJpegSession& s, TBitmap32& bitmap, JSAMPROW* rows) {
     const int marker = s.Info.unread_marker;
     return s.Err.SawEof || (marker != 0 && (marker < JPEG_RST0 || marker > JPEG_RST0 + 7));
   };
-  JSAMPARRAY buffer = s.Cmyk ? (*s.Info.mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(&s.Info), JPOOL_IMAGE,
-                                                          JDIMENSION(width) * 4, 1)
-                             : nullptr;
+  const bool direct = !s.Cmyk && s.Orientation == 1;
+  JSAMPARRAY buffer =
+      direct ? nullptr
+             : (*s.Info.mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(&s.Info), JPOOL_IMAGE, width * 4, 1);
   while (s.Info.output_scanline < stopAt) {
     if (sequential && stopAt == s.Info.output_height && dataEnded())
       stopAt = std::min(stopAt, s.Info.output_scanline + margin);
     const JDIMENSION row = s.Info.output_scanline;
-    if (!s.Cmyk) {
+    if (direct) {
       // libjpeg writes straight into the bitmap: one pointer per row, as many rows per call as
       // it likes (several for upsampled chroma).
       if (jpeg_read_scanlines(&s.Info, rows + row, stopAt - row) == 0) break;
       continue;
     }
     if (jpeg_read_scanlines(&s.Info, buffer, 1) != 1) break;
-    TColor32* out = bitmap.ScanLine(int(row));
     const JSAMPLE* in = buffer[0];
-    for (int x = 0; x < width; ++x, in += 4) out[x] = CmykPixel(in, s.Adobe);
+    for (JDIMENSION x = 0; x < width; ++x, in += 4) {
+      TColor32 pixel;
+      if (s.Cmyk) pixel = CmykPixel(in, s.Adobe);
+      else std::memcpy(&pixel, in, sizeof pixel);  // already in the bitmap's byte order
+      const auto [dx, dy] = Oriented(s.Orientation, x, row, width, height);
+      bitmap.ScanLine(int(dy))[dx] = pixel;
+    }
   }
   return true;
 }
@@ -227,13 +285,17 @@ bool ProbeJpeg(std::span<const uint8_t> head, uint64_t, TDecodeError& error) {
   return false;
 }
 
-TDecodeResult DecodeJpeg(std::span<const uint8_t> data) {
+TDecodeResult DecodeJpeg(std::span<const uint8_t> data) { return DecodeJpeg(data, TDecodeHint{}); }
+
+TDecodeResult DecodeJpeg(std::span<const uint8_t> data, const TDecodeHint& hint) {
   TDecodeError error;
   if (!ProbeJpeg(data, data.size(), error)) return error;
   TJpegSession s;
-  if (!ReadHeader(s, data)) return Failure(s);
+  if (!ReadHeader(s, data, hint)) return Failure(s);
 
-  const int64_t width = s.Info.output_width, height = s.Info.output_height;
+  // Every limit is checked at full size, so that a reduced decode refuses exactly what a full one
+  // does.
+  const int64_t width = s.Info.image_width, height = s.Info.image_height;
   if (!TBitmap32::IsAcceptableSize(width, height))
     return TDecodeResult::Fail(TDecodeErrorKind::deTooLarge, "JPEG: image of " + std::to_string(width) + "x" +
                                                                  std::to_string(height) + " exceeds 2^28 pixels");
@@ -264,7 +326,10 @@ TDecodeResult DecodeJpeg(std::span<const uint8_t> data) {
   // coefficients and reads every scan.
   TBitmap32 bitmap;
   const uint64_t minimumScanBytes = s.Info.arith_code ? 0 : (blocks + 7) / 8;
-  if (!AllocateBitmapForData(bitmap, width, height, s.Info.src->bytes_in_buffer, minimumScanBytes, error)) {
+  const bool swapped = SwapsAxes(s.Orientation);
+  if (!CheckPictureData(width, height, s.Info.src->bytes_in_buffer, minimumScanBytes, error) ||
+      !AllocateBitmap(bitmap, swapped ? s.Info.output_height : s.Info.output_width,
+                      swapped ? s.Info.output_width : s.Info.output_height, error)) {
     error.Message = "JPEG: " + error.Message;
     return error;
   }
@@ -275,5 +340,6 @@ TDecodeResult DecodeJpeg(std::span<const uint8_t> data) {
 
   TDecodeResult result(std::move(bitmap));
   result.SetPartial(s.Err.SawEof || s.Info.output_scanline < s.Info.output_height);
+  result.SetFullSize(int(swapped ? height : width), int(swapped ? width : height));
   return result;
 }

@@ -15,6 +15,7 @@
 
 #include "decoders/ByteReader.h"
 #include "decoders/Decoders.h"
+#include "decoders/Orientation.h"
 
 namespace {
 
@@ -47,22 +48,6 @@ inline TColor32 FromAbgr(uint32_t v) {
   const uint8_t a = AlphaOf(c);
   if (a == 255) return c;
   return Color32(a, std::min(RedOf(c), a), std::min(GreenOf(c), a), std::min(BlueOf(c), a));
-}
-
-// Where stored pixel (x, y) of a width x height page goes for each orientation value
-// (1 = rows top to bottom, columns left to right; 5-8 swap the axes).
-inline std::pair<uint32_t, uint32_t> Oriented(int orientation, uint32_t x, uint32_t y, uint32_t width,
-                                              uint32_t height) {
-  switch (orientation) {
-    case ORIENTATION_TOPRIGHT: return {width - 1 - x, y};
-    case ORIENTATION_BOTRIGHT: return {width - 1 - x, height - 1 - y};
-    case ORIENTATION_BOTLEFT: return {x, height - 1 - y};
-    case ORIENTATION_LEFTTOP: return {y, x};
-    case ORIENTATION_RIGHTTOP: return {height - 1 - y, x};
-    case ORIENTATION_RIGHTBOT: return {height - 1 - y, width - 1 - x};
-    case ORIENTATION_LEFTBOT: return {y, width - 1 - x};
-    default: return {x, y};
-  }
 }
 
 // libtiff's RGBA reader leaves unassociated grey + alpha unpremultiplied at 8 bits and drops the
@@ -268,7 +253,7 @@ bool ReadPageHeader(const TTiffMemoryFile& file, uint64_t fileSize, TTiffPage& p
   TIFFGetFieldDefaulted(tif, TIFFTAG_ORIENTATION, &page.Orientation);
   if (page.Orientation < ORIENTATION_TOPLEFT || page.Orientation > ORIENTATION_LEFTBOT)
     page.Orientation = ORIENTATION_TOPLEFT;
-  page.Transposed = page.Orientation >= ORIENTATION_LEFTTOP;
+  page.Transposed = SwapsAxes(page.Orientation);
 
   char message[1024] = "";
   if (!TIFFRGBAImageOK(tif, message)) {

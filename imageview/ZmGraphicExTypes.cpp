@@ -8,7 +8,7 @@ const TGraphicClass TAutodeskGraphic{"TAutodeskGraphic", nullptr, nullptr};
 const TGraphicClass TBitmap{"TBitmap", nullptr, DecodeBmp, ProbeBmp};
 const TGraphicClass TCUTGraphic{"TCUTGraphic", nullptr, nullptr};
 const TGraphicClass TIcon{"TIcon", nullptr, DecodeIco, ProbeIco};
-const TGraphicClass TJPEGImage{"TJPEGImage", nullptr, DecodeJpeg, ProbeJpeg};
+const TGraphicClass TJPEGImage{"TJPEGImage", nullptr, DecodeJpeg, ProbeJpeg, DecodeJpeg};
 const TGraphicClass TMetafile{"TMetafile", nullptr, nullptr};
 const TGraphicClass TPCDGraphic{"TPCDGraphic", nullptr, nullptr};
 const TGraphicClass TPCXGraphic{"TPCXGraphic", nullptr, DecodePcx, ProbePcx};
@@ -60,7 +60,7 @@ std::string PictureExtension(std::string_view fileName) {
   return dot == std::string_view::npos ? std::string() : std::string(fileName.substr(dot + 1));
 }
 
-TDecodeResult LoadPicture(const std::string& fileName) {
+TDecodeResult LoadPicture(const std::string& fileName, const TDecodeHint& hint) {
   const std::string ext = PictureExtension(fileName);
   const TGraphicClass* cls = FindGraphicClass(ext);
   if (!cls)
@@ -79,7 +79,7 @@ TDecodeResult LoadPicture(const std::string& fileName) {
   if (!ReadFileBytes(fileName, MaxPictureFileSize, bytes, error, probe))
     return refused ? TDecodeResult(refusal) : TDecodeResult::Fail(TDecodeErrorKind::deReadError, error);
   try {
-    return cls->Decode(bytes);
+    return !hint.Full() && cls->DecodeHinted ? cls->DecodeHinted(bytes, hint) : cls->Decode(bytes);
   } catch (const std::bad_alloc&) {
     return TDecodeResult::Fail(TDecodeErrorKind::deOutOfMemory, "out of memory while decoding");
   } catch (const std::exception& e) {

@@ -16,6 +16,7 @@ struct TGraphicClass {
   const TGraphicClass* Parent;   // the class it derives from, or nullptr
   TDecodeFn Decode;              // nullptr while the format has no decoder: loading fails
   TProbeFn Probe = nullptr;      // the decoder's check of a file's first bytes, if it has one
+  THintedDecodeFn DecodeHinted = nullptr;  // used instead of Decode for a hint that allows less
 
   bool InheritsFrom(const TGraphicClass& other) const {
     for (const TGraphicClass* c = this; c; c = c->Parent)
@@ -68,5 +69,6 @@ constexpr uint64_t MaxPictureFileSize = uint64_t(2) << 30;
 // extension reads the whole file, once the class's probe has accepted its first bytes (a file
 // that is not of the format is refused without reading the rest). An unregistered extension, a
 // file that cannot be read and any decoder error are failures; no half-built picture is ever
-// returned.
-TDecodeResult LoadPicture(const std::string& fileName);
+// returned. A hint may make the bitmap smaller than the picture (see TDecodeResult::FullWidth);
+// it never changes which files load.
+TDecodeResult LoadPicture(const std::string& fileName, const TDecodeHint& hint = {});

@@ -63,6 +63,29 @@ void SetFrameSize(std::vector<uint8_t>& jpeg, size_t sof, int width, int height)
   jpeg[sof + 7] = uint8_t(width >> 8), jpeg[sof + 8] = uint8_t(width);
 }
 
+// `jpeg` with an Exif segment after its start marker whose first directory holds `entry`
+// (tag, type, count, value as 12 bytes in the byte order of `order`, "II" or "MM").
+std::vector<uint8_t> WithExif(const std::vector<uint8_t>& jpeg, const char* order, uint16_t tag, uint16_t type,
+                              uint16_t value) {
+  const bool little = order[0] == 'I';
+  std::vector<uint8_t> tiff = {uint8_t(order[0]), uint8_t(order[1])};
+  auto put16 = [&](uint32_t v) {
+    tiff.insert(tiff.end(), little ? std::initializer_list<uint8_t>{uint8_t(v), uint8_t(v >> 8)}
+                                   : std::initializer_list<uint8_t>{uint8_t(v >> 8), uint8_t(v)});
+  };
+  auto put32 = [&](uint32_t v) { little ? (put16(v), put16(v >> 16)) : (put16(v >> 16), put16(v)); };
+  put16(42), put32(8), put16(1);                      // header, one entry in the first directory
+  put16(tag), put16(type), put32(1), put16(value), put16(0);
+  put32(0);                                           // no next directory
+  std::vector<uint8_t> app1 = {'E', 'x', 'i', 'f', 0, 0};
+  app1.insert(app1.end(), tiff.begin(), tiff.end());
+  const size_t length = app1.size() + 2;
+  std::vector<uint8_t> out = {0xFF, 0xD8, 0xFF, 0xE1, uint8_t(length >> 8), uint8_t(length)};
+  out.insert(out.end(), app1.begin(), app1.end());
+  out.insert(out.end(), jpeg.begin() + 2, jpeg.end());
+  return out;
+}
+
 }  // namespace
 
 TEST(JpegLoader, EverySampleMatchesItsReferenceDecode) { CheckSamples(DecodeJpeg, Samples, Sample); }
@@ -204,6 +227,8 @@ TEST(JpegLoader, RefusesFilesItCannotOrMustNotDecode) {
     TDecodeResult r = DecodeJpeg(c.Bytes);
     ASSERT_FALSE(r.Ok());
     EXPECT_EQ(r.Error().Kind, c.Kind) << r.Error().Message;
+    // Decoding at a reduced scale refuses the same files.
+    EXPECT_EQ(DecodeJpeg(c.Bytes, TDecodeHint{8, 8}).Error().Kind, c.Kind);
     // Refused from the header, before any pixel memory is touched.
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
   }
@@ -257,4 +282,74 @@ TEST(JpegLoader, UpperCaseExtensionLoadsThroughTheJpegClass) {
   TDecodeResult r = LoadPicture(path);
   ASSERT_TRUE(r.Ok()) << r.Error().Message;
   EXPECT_EQ(DigestText(PixelDigest(r.Bitmap())), Samples[0].Digest);
+}
+
+// The picture comes upright: where the stored top-left pixel ends up for each Exif orientation,
+// in either byte order; an orientation that cannot be read leaves the picture as stored.
+TEST(JpegLoader, ExifOrientationTurnsThePictureUpright) {
+  const std::vector<uint8_t> plain = ReadBytes(Sample("ycc444-baseline.jpg"));
+  const TDecodeResult stored = DecodeJpeg(plain);
+  ASSERT_TRUE(stored.Ok());
+  const TBitmap32& bmp = stored.Bitmap();
+  const TColor32 topLeft = bmp.Pixel(0, 0);
+  for (TColor32 other : {bmp.Pixel(60, 0), bmp.Pixel(0, 46), bmp.Pixel(60, 46)}) ASSERT_NE(topLeft, other);
+  const struct {
+    uint16_t Type, Value;
+    int CornerX, CornerY;  // where the stored top-left pixel is in the upright picture
+    bool Turned;
+  } cases[] = {
+      {3, 1, 0, 0, false},   {3, 2, 1, 0, false}, {3, 3, 1, 1, false}, {3, 4, 0, 1, false},
+      {3, 5, 0, 0, true},    {3, 6, 1, 0, true},  {3, 7, 1, 1, true},  {3, 8, 0, 1, true},
+      {3, 9, 0, 0, false},   {3, 0, 0, 0, false},  // out of range
+      {4, 6, 0, 0, false},                         // a LONG is not the tag's type
+  };
+  for (const char* order : {"II", "MM"}) {
+    for (const auto& c : cases) {
+      SCOPED_TRACE(std::string(order) + " orientation " + std::to_string(c.Value) + " type " + std::to_string(c.Type));
+      const TDecodeResult r = DecodeJpeg(WithExif(plain, order, 0x0112, c.Type, c.Value));
+      ASSERT_TRUE(r.Ok()) << r.Error().Message;
+      const int width = c.Turned ? 47 : 61, height = c.Turned ? 61 : 47;
+      ASSERT_EQ(r.Bitmap().Width(), width);
+      ASSERT_EQ(r.Bitmap().Height(), height);
+      EXPECT_EQ(r.Bitmap().Pixel(c.CornerX * (width - 1), c.CornerY * (height - 1)), topLeft);
+    }
+  }
+}
+
+// With a box to fit, the picture is decoded at the smallest N/8 at which it still covers the box's
+// width or height once upright; the real size is still known. Other formats ignore the box.
+TEST(JpegLoader, ABoxToFitPicksTheSmallestScaleThatCoversIt) {
+  const std::vector<uint8_t> plain = ReadBytes(Sample("ycc420-baseline.jpg"));  // 61 x 47
+  const std::vector<uint8_t> turned = WithExif(plain, "MM", 0x0112, 3, 6);     // 47 x 61 upright
+  const struct {
+    bool Turned;
+    TDecodeHint Hint;
+    int Width, Height;
+  } cases[] = {
+      {false, {8, 6}, 8, 6},       // 1/8
+      {false, {20, 100}, 23, 18},  // 3/8: the width covers the box
+      {false, {100, 20}, 31, 24},  // 4/8: the height covers it
+      {false, {62, 48}, 61, 47},   // larger than the picture: full size
+      {false, {}, 61, 47},         // no box
+      {true, {20, 100}, 24, 31},   // the box is for the upright picture
+      {true, {100, 20}, 18, 23},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::to_string(c.Hint.FitWidth) + "x" + std::to_string(c.Hint.FitHeight) + (c.Turned ? " turned" : ""));
+    const TDecodeResult r = DecodeJpeg(c.Turned ? turned : plain, c.Hint);
+    ASSERT_TRUE(r.Ok()) << r.Error().Message;
+    EXPECT_EQ(r.Bitmap().Width(), c.Width);
+    EXPECT_EQ(r.Bitmap().Height(), c.Height);
+    EXPECT_EQ(r.FullWidth(), c.Turned ? 47 : 61);
+    EXPECT_EQ(r.FullHeight(), c.Turned ? 61 : 47);
+  }
+
+  TTempDir dir;
+  const std::string jpeg = dir.Path() + "a.jpg", png = dir.Path() + "a.png";
+  WriteBytes(jpeg, plain);
+  WriteBytes(png, ReadBytes(TestDataPath("png/grey8.png")));
+  EXPECT_EQ(LoadPicture(jpeg, {8, 6}).Bitmap().Width(), 8);
+  const TDecodeResult other = LoadPicture(png, {8, 6});
+  ASSERT_TRUE(other.Ok());
+  EXPECT_EQ(other.Bitmap().Width(), other.FullWidth());
 }

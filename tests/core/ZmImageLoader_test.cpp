@@ -36,7 +36,7 @@ class ImageLoaderTest : public ::testing::Test {
   };
 
   void SetUp() override {
-    Loader.Decoder = [this](const std::string& path) { return CountedDecode(path); };
+    Loader.Decoder = [this](const std::string& path, const TDecodeHint& hint) { return CountedDecode(path, hint); };
     Loader.OnLoaded = [this](const std::string& path, const TZmLoadedImage& image) {
       EXPECT_TRUE(IsMainThread());
       Loaded.push_back({NameOf(path), image});
@@ -48,7 +48,7 @@ class ImageLoaderTest : public ::testing::Test {
   }
 
   // LoadPicture, counted; held at its start while Hold is set.
-  TDecodeResult CountedDecode(const std::string& path) {
+  TDecodeResult CountedDecode(const std::string& path, const TDecodeHint& hint) {
     const int active = ++Active;
     for (int seen = MaxActive; active > seen && !MaxActive.compare_exchange_weak(seen, active);) {
     }
@@ -58,7 +58,7 @@ class ImageLoaderTest : public ::testing::Test {
     }
     ++Entered;
     while (Hold) std::this_thread::sleep_for(1ms);
-    TDecodeResult result = LoadPicture(path);
+    TDecodeResult result = LoadPicture(path, hint);
     --Active;
     return result;
   }
@@ -74,9 +74,9 @@ class ImageLoaderTest : public ::testing::Test {
     return Dir.File(name, text);
   }
   // Requests `path` and waits for its delivery.
-  const TZmLoadedImage& Load(const std::string& path) {
+  const TZmLoadedImage& Load(const std::string& path, const TDecodeHint& hint = {}) {
     const size_t before = Loaded.size();
-    Loader.Request(path);
+    Loader.Request(path, hint);
     EXPECT_TRUE(PumpUntil([&] { return Loaded.size() > before && !Loader.Busy(); }));
     return Loaded.back().Image;
   }
@@ -109,14 +109,17 @@ TEST_F(ImageLoaderTest, RequestDeliversThePicture) {
 TEST_F(ImageLoaderTest, NewerRequestCancelsOlder) {
   // While a.pgm decodes, more requests arrive; only the last is delivered, and a request replaced
   // before its turn is never decoded. A request for the running path takes that decode over.
+  // Cancelling ("") drops the waiting request.
   struct TCase {
     std::vector<std::string> Then;
-    std::string Delivered;
+    std::string Delivered;  // "": nothing
     std::vector<std::string> Decodes;
   };
   const TCase cases[] = {
       {{"b.pgm", "c.pgm"}, "c.pgm", {"a.pgm", "c.pgm"}},
       {{"b.pgm", "a.pgm"}, "a.pgm", {"a.pgm"}},
+      {{"b.pgm", ""}, "", {"a.pgm"}},
+      {{"", "b.pgm"}, "b.pgm", {"a.pgm", "b.pgm"}},
   };
   for (const char* name : {"a.pgm", "b.pgm", "c.pgm"}) Picture(name, 4, 4);
   for (const TCase& c : cases) {
@@ -127,12 +130,14 @@ TEST_F(ImageLoaderTest, NewerRequestCancelsOlder) {
     Hold = true;
     Loader.Request(Dir.Path() + "a.pgm");
     ASSERT_TRUE(PumpUntil([&] { return Entered == 1; }));
-    for (const std::string& name : c.Then) Loader.Request(Dir.Path() + name);
+    for (const std::string& name : c.Then) name.empty() ? Loader.Cancel() : Loader.Request(Dir.Path() + name);
     Hold = false;
     ASSERT_TRUE(PumpUntil([&] { return !Loader.Busy(); }));
-    ASSERT_EQ(Loaded.size(), 1u) << c.Delivered;
-    EXPECT_EQ(Loaded[0].Name, c.Delivered);
-    EXPECT_TRUE(Loaded[0].Image.Ok());
+    ASSERT_EQ(Loaded.size(), c.Delivered.empty() ? 0u : 1u) << c.Delivered;
+    if (!Loaded.empty()) {
+      EXPECT_EQ(Loaded[0].Name, c.Delivered);
+      EXPECT_TRUE(Loaded[0].Image.Ok());
+    }
     EXPECT_EQ(DecodedNames(), c.Decodes);
   }
 }
@@ -234,6 +239,47 @@ TEST_F(ImageLoaderTest, ClearedCacheAndChangedFilesDecodeAgain) {
   }
 }
 
+// A JPEG requested with a box comes reduced, with its real size. The cache serves a request for
+// the full picture only with the full picture; a box takes any entry that covers it.
+TEST_F(ImageLoaderTest, ReducedPicturesServeOnlyRequestsTheyCover) {
+  const std::string path = Dir.Path() + "a.jpg";
+  WriteBytes(path, ReadBytes(TestDataPath("jpeg/ycc420-baseline.jpg")));  // 61 x 47
+  struct TCase {
+    TDecodeHint Hint;
+    bool Hit;
+    int Width;
+  };
+  const TCase cases[] = {
+      {{8, 6}, false, 8},     {{8, 6}, true, 8},  // 1/8, then from the cache
+      {{20, 100}, false, 23},                     // 8 x 6 does not cover it: 3/8
+      {{}, false, 61},                            // the full picture is never a reduced one
+      {{20, 100}, true, 61}, {{}, true, 61},
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(std::to_string(c.Hint.FitWidth) + "x" + std::to_string(c.Hint.FitHeight));
+    const size_t decodes = DecodedNames().size();
+    const TZmLoadedImage& image = Load(path, c.Hint);
+    EXPECT_EQ(DecodedNames().size(), decodes + (c.Hit ? 0 : 1));
+    ASSERT_TRUE(image.Ok());
+    EXPECT_EQ(image.Bitmap->Width(), c.Width);
+    EXPECT_EQ(image.FullWidth, 61);
+    EXPECT_EQ(image.FullHeight, 47);
+  }
+
+  // A running reduced decode is not taken over by a request for the full picture.
+  Loader.ClearCache();
+  Loaded.clear();
+  Entered = 0;
+  Hold = true;
+  Loader.Request(path, {8, 6});
+  ASSERT_TRUE(PumpUntil([&] { return Entered == 1; }));
+  Loader.Request(path);
+  Hold = false;
+  ASSERT_TRUE(PumpUntil([&] { return Entered == 2 && !Loader.Busy(); }));
+  ASSERT_EQ(Loaded.size(), 1u);
+  EXPECT_EQ(Loaded[0].Image.Bitmap->Width(), 61);
+}
+
 TEST_F(ImageLoaderTest, PrefetchWaitsForRequestsThenFillsTheCache) {
   for (const char* name : {"a.pgm", "b.pgm", "c.pgm", "d.pgm"}) Picture(name, 4, 4);
   Hold = true;
@@ -259,7 +305,7 @@ TEST_F(ImageLoaderTest, DestroyingTheLoaderWhileADecodeRunsIsSafe) {
   int delivered = 0;
   auto loader = std::make_unique<TZmImageLoader>();
   loader->OnLoaded = [&](const std::string&, const TZmLoadedImage&) { ++delivered; };
-  loader->Decoder = [this](const std::string& p) {
+  loader->Decoder = [this](const std::string& p, const TDecodeHint&) {
     ++Entered;
     std::this_thread::sleep_for(20ms);  // still decoding when the loader goes
     return LoadPicture(p);

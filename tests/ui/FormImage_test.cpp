@@ -186,7 +186,7 @@ class FormImageTest : public QObject {
       Form().Loader().ClearCache();  // nothing prefetched: the next picture must be decoded
       release = false;
     };
-    Form().Loader().Decoder = [&release](const std::string& path) {
+    Form().Loader().Decoder = [&release](const std::string& path, const TDecodeHint&) {
       while (!release) QThread::msleep(1);
       return LoadPicture(path);
     };

@@ -14,6 +14,7 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
 #include <QFocusEvent>
 #include <QTimer>
 #include <QToolButton>
@@ -23,8 +24,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <optional>
 
 #include "app/MainWin.h"
@@ -33,6 +36,7 @@
 #include "catalogue/ZmUtils.h"
 #include "columns/ZmListView.h"
 #include "imageview/ImgView32.h"
+#include "imageview/ZmGraphicExTypes.h"
 #include "options/IniFile.h"
 #include "platform/SynchronizePump.h"
 #include "slideshow/FormImage.h"
@@ -430,22 +434,97 @@ class MainWinTest : public QObject {
     List().setFocus();
     List().SetFocusedRow(Form().IndexOfFile(Dir() + "pv/a <1>.pgm"));
     TypeKey(Qt::Key_Down);  // with no preview nothing loads
+    QVERIFY(!Form().PreviewLoader().Busy());
     QVERIFY(view.Bitmap().Empty());
     Form().Action("IVScaleNormalAct")->trigger();
     List().SetFocusedRow(Form().IndexOfFile(Dir() + "pv/a <1>.pgm"));
     TypeKey(Qt::Key_Up);
-    QCOMPARE(view.Bitmap().Width(), 40);
+    QTRY_COMPARE(view.Bitmap().Width(), 40);
     QCOMPARE(view.Scale(), 1.0f);
     QCOMPARE(view.Hint(), QString::fromStdString("|" + Dir() + "pv/a <1>.pgm <40x20>"));
     Form().ActionList1Update();
     QVERIFY(TFormKirvane::ExecuteAction(Form().Action("ImgNameCopyAct")));
     QCOMPARE(QGuiApplication::clipboard()->text(), QString::fromStdString(Dir() + "pv/a <1>.pgm"));
     TypeKey(Qt::Key_Left);  // Left and Right do not reload
+    QVERIFY(!Form().PreviewLoader().Busy());
     QCOMPARE(view.Bitmap().Width(), 40);
     List().SetFocusedRow(Form().IndexOfFile(Dir() + "pv/p2.pgm"));
     TypeKey(Qt::Key_Down);  // a file that cannot be shown empties the pane silently
-    QVERIFY(view.Bitmap().Empty());
+    QTRY_VERIFY(view.Bitmap().Empty());
     QVERIFY(view.Hint().isEmpty());
+  }
+
+  // Fitted, a JPEG is decoded no larger than the pane needs, yet its hint tells its real size;
+  // actual size and copying take the full picture.
+  void aFittedPreviewIsReducedButCopiedInFull() {
+    fs::create_directories(Dir() + "jp");
+    QImage picture(64, 48, QImage::Format_RGB32);
+    picture.fill(Qt::darkCyan);
+    QVERIFY(picture.save(QString::fromStdString(Dir() + "jp/a.jpg"), "JPG"));
+    Go(Dir() + "jp/");
+    TImgView32& view = *Form().Preview();
+    Form().Action("IVAutoScaleLongAct")->trigger();
+    view.resize(16, 12);
+    List().setFocus();
+    auto load = [&] {
+      Form().PreviewLoader().ClearCache();
+      List().SetFocusedRow(0);
+      TypeKey(Qt::Key_Up);
+      QTRY_VERIFY(!Form().PreviewLoader().Busy());
+    };
+    load();
+    QCOMPARE(view.Bitmap().Width(), 16);  // 2/8
+    QCOMPARE(view.Hint(), QString::fromStdString("|" + Dir() + "jp/a.jpg <64x48>"));
+    Form().Action("IVScaleNormalAct")->trigger();
+    QTRY_COMPARE(view.Bitmap().Width(), 64);
+
+    Form().Action("IVAutoScaleLongAct")->trigger();
+    load();
+    QCOMPARE(view.Bitmap().Width(), 16);
+    QGuiApplication::clipboard()->clear();
+    Form().ActionList1Update();
+    QVERIFY(TFormKirvane::ExecuteAction(Form().Action("ImgCopyAct")));
+    QTRY_COMPARE(QGuiApplication::clipboard()->image().size(), QSize(64, 48));
+  }
+
+  // A picture still decoding is not shown once the focus has moved on, the pane has been closed
+  // or turned off, or the list has changed.
+  void aPictureThatArrivesLateIsShownOnlyForTheFocusedRow() {
+    for (const char* name : {"late/a.pgm", "late/b.pgm"}) Touch(Dir() + name, "P5 4 4 255\n" + std::string(16, '\x80'));
+    Go(Dir() + "late/");
+    TImgView32& view = *Form().Preview();
+    TZmImageLoader& loader = Form().PreviewLoader();
+    std::atomic<bool> release{true};
+    loader.Decoder = [&release](const std::string& path, const TDecodeHint& hint) {
+      while (!release) QThread::msleep(1);
+      return LoadPicture(path, hint);
+    };
+    const std::pair<const char*, std::function<void()>> cases[] = {
+        {"focus moved", [&] { List().SetFocusedRow(RowOf("late/a.pgm")); }},
+        {"pane closed", [&] { QVERIFY(TFormKirvane::ExecuteAction(Form().Action("ImgCloseAct"))); }},
+        {"pane off", [&] { Form().Action("IVNoneAct")->trigger(); }},
+        {"list changed", [&] { Form().ReloadFolder(Dir() + "late/"); }},
+    };
+    List().setFocus();
+    for (const auto& [what, change] : cases) {
+      qInfo() << what;
+      Form().Action("IVScaleNormalAct")->trigger();
+      loader.ClearCache();
+      release = true;
+      List().SetFocusedRow(RowOf("late/a.pgm"));
+      TypeKey(Qt::Key_Up);
+      QTRY_COMPARE(view.Hint(), QString::fromStdString("|" + Dir() + "late/a.pgm <4x4>"));
+      release = false;
+      List().SetFocusedRow(RowOf("late/b.pgm"));
+      TypeKey(Qt::Key_Down);
+      QVERIFY(loader.Busy());
+      Form().ActionList1Update();
+      change();
+      release = true;
+      QTRY_VERIFY(!loader.Busy());
+      WaitListed();
+      QVERIFY(!view.Hint().contains(QStringLiteral("b.pgm")));
+    }
   }
 
   // Enter goes to exactly the text typed, once, taken from the working folder and cleaned.
