@@ -56,6 +56,8 @@ void TFormKirvane::ImgLoadActExecute() {
   if (AppOptions_->ImgViewMode == ivNone) return;
   // Not while another of our windows (the slideshow) is the active one.
   if (QWidget* active = QApplication::activeWindow(); active && active != this) return;
+  // Nor while a slideshow is shown: the window manager may not have activated it yet.
+  if (FormImage_ && FormImage_->isVisible()) return;
   const std::string path = FocusedPreviewFile();
   if (!path.empty()) RequestPreview(path, AppOptions_->ImgViewMode != ivAutoScaleLong);
 }
