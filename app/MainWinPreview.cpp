@@ -7,14 +7,13 @@
 #include <utility>
 
 #include <QApplication>
-#include <QClipboard>
 #include <QCursor>
 #include <QFile>
-#include <QImage>
 #include <QSplitter>
 
 #include "app/MainWin.h"
 #include "columns/ZmListView.h"
+#include "imageview/BitmapClipboard.h"
 #include "imageview/ImgView32.h"
 #include "imageview/ZmGraphicExTypes.h"
 
@@ -34,16 +33,6 @@ void TFormKirvane::CreatePreview() {
   ImgView32->hide();
   PreviewLoader_.OnLoaded = [this](const std::string& path, const TZmLoadedImage& image) { PreviewLoaded(path, image); };
 }
-
-namespace {
-
-void CopyToClipboard(const TBitmap32& bmp) {
-  const QImage image(reinterpret_cast<const uchar*>(bmp.Bits()), bmp.Width(), bmp.Height(),
-                     qsizetype(bmp.Stride()), QImage::Format_ARGB32_Premultiplied);
-  QApplication::clipboard()->setImage(image.copy());
-}
-
-}  // namespace
 
 std::string TFormKirvane::FocusedPreviewFile() const {
   const TZmThreadFileInfoList& list = ZmFileInfos1.List();
@@ -77,7 +66,7 @@ void TFormKirvane::RequestPreview(const std::string& path, bool full, bool copy)
 
 void TFormKirvane::PreviewLoaded(const std::string& path, const TZmLoadedImage& image) {
   ImgView32->unsetCursor();
-  if (path == std::exchange(PreviewCopyPath_, {}) && image.Ok()) CopyToClipboard(*image.Bitmap);
+  if (path == std::exchange(PreviewCopyPath_, {}) && image.Ok()) CopyBitmapToClipboard(*image.Bitmap);
   // The focus may have moved on without asking for another picture.
   if (AppOptions_->ImgViewMode == ivNone || path != FocusedPreviewFile()) return;
   if (!image.Ok()) {
@@ -136,7 +125,7 @@ void TFormKirvane::ImgCloseActExecute() {
 void TFormKirvane::ImgCopyActExecute() {
   const TBitmap32& bmp = ImgView32->Bitmap();
   if (bmp.Empty()) return;
-  if (!PreviewReduced_) CopyToClipboard(bmp);
+  if (!PreviewReduced_) CopyBitmapToClipboard(bmp);
   else RequestPreview(PreviewPath_, true, true);  // copied at its real size once decoded in full
 }
 
