@@ -7,6 +7,7 @@
 #include <utility>
 
 #include <QApplication>
+#include <QClipboard>
 #include <QCursor>
 #include <QFile>
 #include <QSplitter>
