@@ -9,8 +9,7 @@
 
 #include "decoders/DecodeResult.h"
 
-inline int FuzzRasterDecoder(TDecodeFn decode, const uint8_t* data, size_t size) {
-  TDecodeResult result = decode(std::span<const uint8_t>(data, size));
+inline int CheckFuzzedRaster(const TDecodeResult& result) {
   if (!result) return 0;
   const TBitmap32& bitmap = result.Bitmap();
   if (bitmap.Empty()) __builtin_trap();
@@ -21,4 +20,8 @@ inline int FuzzRasterDecoder(TDecodeFn decode, const uint8_t* data, size_t size)
     if (RedOf(c) > a || GreenOf(c) > a || BlueOf(c) > a) __builtin_trap();
   }
   return 0;
+}
+
+inline int FuzzRasterDecoder(TDecodeFn decode, const uint8_t* data, size_t size) {
+  return CheckFuzzedRaster(decode(std::span<const uint8_t>(data, size)));
 }
