@@ -90,8 +90,12 @@ void TImgView32::SetBitmap(TBitmap32&& bitmap) {
 void TImgView32::SetBitmap(std::shared_ptr<const TBitmap32> bitmap) {
   Bitmap_ = std::move(bitmap);
   OwnBitmap_.reset();
-  // The cache recognises its bitmap by address; a new buffer may reuse an old address.
-  Cache_.Invalidate();
+  // The cache recognises its bitmap by address; a new buffer may reuse an old address. Its
+  // memory serves the next picture, unless there is none.
+  if (Bitmap_)
+    Cache_.Invalidate();
+  else
+    Cache_.ReleaseMemory();
   EnsureLayout();
   FreshLayout();
 }
