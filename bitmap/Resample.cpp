@@ -165,10 +165,12 @@ int64_t TileWork(const TTile& t) {
 struct TResampleScratch::TImpl {
   TAxisWeights H, V;
   TWorkerBuffers Workers[MaxWorkers];
+  int MaxThreads = MaxWorkers;
 };
 
 TResampleScratch::TResampleScratch() : Impl_(std::make_unique<TImpl>()) {}
 TResampleScratch::~TResampleScratch() = default;
+void TResampleScratch::LimitThreads(int count) { Impl_->MaxThreads = std::clamp(count, 1, MaxWorkers); }
 
 namespace {
 void RunTile(const TTile& t, TResampleScratch::TImpl& s) {
@@ -176,7 +178,7 @@ void RunTile(const TTile& t, TResampleScratch::TImpl& s) {
   int workers = 1;
   if (TileWork(t) >= MinWorkForThreads) {
     const unsigned hw = std::thread::hardware_concurrency();
-    workers = std::clamp(int(hw == 0 ? 1 : hw), 1, std::min(MaxWorkers, rows));
+    workers = std::clamp(int(hw == 0 ? 1 : hw), 1, std::min(s.MaxThreads, rows));
   }
   for (int w = 0; w < workers; ++w) PrepareBuffers(t, s.Workers[w]);
   if (workers == 1) return RunRows(t, s.Workers[0], 0, rows);
@@ -302,4 +304,21 @@ void CopyPixels(const TBitmap32& src, const TPixelRect& rect, TBitmap32& dst, in
     else
       BlendRow(s, count, d);
   }
+}
+
+namespace {
+TPixelRect Within(const TBitmap32& b, const TPixelRect& r) {
+  return {std::max(r.Left, 0), std::max(r.Top, 0), std::min(r.Right, b.Width()), std::min(r.Bottom, b.Height())};
+}
+}  // namespace
+
+void FillPixels(TBitmap32& dst, const TPixelRect& rect, TColor32 colour) {
+  const TPixelRect r = Within(dst, rect);
+  for (int y = r.Top; y < r.Bottom; ++y) std::fill_n(dst.ScanLine(y) + r.Left, r.Width(), colour);
+}
+
+void BlendOverColour(TBitmap32& dst, const TPixelRect& rect, TColor32 colour) {
+  const TPixelRect r = Within(dst, rect);
+  for (int y = r.Top; y < r.Bottom; ++y)
+    BlendRowOverColour(reinterpret_cast<uint8_t*>(dst.ScanLine(y) + r.Left), r.Width(), colour);
 }

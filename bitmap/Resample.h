@@ -70,6 +70,9 @@ class TResampleScratch {
   ~TResampleScratch();
   TResampleScratch(const TResampleScratch&) = delete;
   TResampleScratch& operator=(const TResampleScratch&) = delete;
+  // At most `count` threads per draw (at least 1): a caller that is itself one of several
+  // workers keeps to its own thread. The pixels are the same whatever the count.
+  void LimitThreads(int count);
   struct TImpl;
   TImpl& Impl() { return *Impl_; }
 
@@ -99,3 +102,11 @@ bool ResampleRegion(const TBitmap32& src, int64_t imageWidth, int64_t imageHeigh
 // Copies (dmOpaque) or composites (dmBlend) `rect` of `src` onto `dst` at (dstX, dstY). The
 // rectangle is clipped to both bitmaps.
 void CopyPixels(const TBitmap32& src, const TPixelRect& rect, TBitmap32& dst, int dstX, int dstY, TDrawMode mode);
+
+// Sets the pixels of `rect` (clipped to `dst`) to `colour`.
+void FillPixels(TBitmap32& dst, const TPixelRect& rect, TColor32 colour);
+
+// Composites the pixels of `rect` (clipped to `dst`) over `colour`, in place: the same pixels
+// as filling the rectangle with the colour and drawing over it with dmBlend, in one pass that
+// only reads opaque pixels.
+void BlendOverColour(TBitmap32& dst, const TPixelRect& rect, TColor32 colour);

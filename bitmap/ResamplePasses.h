@@ -3,11 +3,13 @@
 //
 // Kept apart so that they are built for speed: written as plain loops that the compiler turns
 // into vector code, and on x86-64 compiled in several instruction-set variants of which the
-// best one for the running processor is chosen when the program starts.
+// best one for the running processor is chosen when the program starts; the filter passes have
+// AVX2 versions written with intrinsics as well. Every variant gives the same bytes.
 #pragma once
 
 #include <cstdint>
 
+#include "bitmap/Bitmap32.h"
 #include "bitmap/StretchFilters.h"
 
 // out[x] = sum over t < taps of w[t] * rows[t][x] (rounded, clamped to 0..255), for `bytes`
@@ -24,3 +26,5 @@ void ClampColourToAlpha(uint8_t* row, int pixels);
 
 // dst = src + dst * (255 - alpha(src)) / 255 per channel: premultiplied source over.
 void BlendRow(const uint8_t* src, int pixels, uint8_t* dst);
+// The same with an opaque colour in place of dst, in place: the row comes out opaque.
+void BlendRowOverColour(uint8_t* row, int pixels, TColor32 colour);

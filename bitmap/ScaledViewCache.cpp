@@ -11,8 +11,12 @@ void TScaledViewCache::Invalidate() {
   Src_ = nullptr;
   SrcBits_ = nullptr;
   Region_ = {};
-  Pixels_.SetSize(0, 0);
-  Spare_.SetSize(0, 0);
+}
+
+void TScaledViewCache::ReleaseMemory() {
+  Invalidate();
+  Pixels_ = TBitmap32();
+  Spare_ = TBitmap32();
 }
 
 bool TScaledViewCache::Draw(const TBitmap32& src, double scale, double offsetX, double offsetY,
@@ -40,7 +44,7 @@ bool TScaledViewCache::Draw(const TBitmap32& src, double scale, double offsetX, 
                         std::min(p.Width, want.Right + Margin_), std::min(p.Height, want.Bottom + Margin_)};
     if (!Fill(src, filter, grown)) {
       // Too big to keep (or no memory for it): draw directly, as if there were no cache.
-      Invalidate();
+      ReleaseMemory();
       LastResampled_ = int64_t(visible.Width()) * visible.Height();
       return DrawScaled(src, scale, offsetX, offsetY, filter, dst, clip, mode, &Scratch_);
     }

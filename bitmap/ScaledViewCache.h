@@ -30,8 +30,11 @@ class TScaledViewCache {
   bool Draw(const TBitmap32& src, double scale, double offsetX, double offsetY, TStretchFilter filter,
             TBitmap32& dst, const TPixelRect& clip, TDrawMode mode = dmOpaque);
 
-  // Forgets all cached pixels (and gives their memory back).
+  // Forgets all cached pixels. Their memory is kept: the next picture of a slideshow is mostly
+  // of the same size, and fresh memory costs page faults and zeroing on its first paint.
   void Invalidate();
+  // Forgets all cached pixels and gives their memory back.
+  void ReleaseMemory();
 
   // Pixels resampled by the last Draw (0 when it only copied): lets tests and benchmarks see
   // that scrolling within the cache does no filtering.

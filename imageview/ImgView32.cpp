@@ -90,8 +90,12 @@ void TImgView32::SetBitmap(TBitmap32&& bitmap) {
 void TImgView32::SetBitmap(std::shared_ptr<const TBitmap32> bitmap) {
   Bitmap_ = std::move(bitmap);
   OwnBitmap_.reset();
-  // The cache recognises its bitmap by address; a new buffer may reuse an old address.
-  Cache_.Invalidate();
+  // The cache recognises its bitmap by address; a new buffer may reuse an old address. Its
+  // memory serves the next picture, unless there is none.
+  if (Bitmap_)
+    Cache_.Invalidate();
+  else
+    Cache_.ReleaseMemory();
   EnsureLayout();
   FreshLayout();
 }
@@ -358,19 +362,30 @@ QImage TImgView32::RenderViewport(const QRect& rect, qreal ratio) {
     }
   }
   const TPixelRect clip = DeviceRect(logical, ratio, w, h);
-  for (int y = clip.Top; y < clip.Bottom; ++y)
-    std::fill_n(BackBuffer_.ScanLine(y) + clip.Left, clip.Width(), ColorPixel_);
-  if (!Bitmap().Empty()) {
-    // The picture is resampled straight to device pixels, so it stays sharp on dense screens;
-    // the cache works in them too, and scrolling keeps reusing its pixels.
-    // A failed draw (no working memory) leaves the background, which is all that can be shown.
-    Cache_.Draw(Bitmap(), double(Geometry_.Scale) * ratio, double(Geometry_.OffsetHorz) * ratio,
-                double(Geometry_.OffsetVert) * ratio, Filter_, BackBuffer_, clip, dmBlend);
+  // The picture is resampled straight to device pixels, so it stays sharp on dense screens;
+  // the cache works in them too, and scrolling keeps reusing its pixels.
+  const double scale = double(Geometry_.Scale) * ratio;
+  const double x = double(Geometry_.OffsetHorz) * ratio, y = double(Geometry_.OffsetVert) * ratio;
+  const TPixelRect pic = VisibleImageRect(PlaceScaled(Bitmap(), scale, x, y), BackBuffer_, clip);
+  if (pic.Empty()) {
+    FillPixels(BackBuffer_, clip, ColorPixel_);
+  } else {
+    // The background goes only around the picture, whose pixels are copied and then put over
+    // the colour in place: each pixel is written once.
+    FillPixels(BackBuffer_, {clip.Left, clip.Top, clip.Right, pic.Top}, ColorPixel_);
+    FillPixels(BackBuffer_, {clip.Left, pic.Bottom, clip.Right, clip.Bottom}, ColorPixel_);
+    FillPixels(BackBuffer_, {clip.Left, pic.Top, pic.Left, pic.Bottom}, ColorPixel_);
+    FillPixels(BackBuffer_, {pic.Right, pic.Top, clip.Right, pic.Bottom}, ColorPixel_);
+    if (Cache_.Draw(Bitmap(), scale, x, y, Filter_, BackBuffer_, clip, dmOpaque))
+      BlendOverColour(BackBuffer_, pic, ColorPixel_);
+    else
+      FillPixels(BackBuffer_, pic, ColorPixel_);  // no working memory: the background is all there is
     LastResampled_ = Cache_.LastResampledPixels();
   }
-  // The bitmap's words are the premultiplied ARGB32 layout: wrap them, no copy.
+  // The bitmap's words are the ARGB32 layout, and every pixel painted is opaque: wrap them as
+  // RGB32, no copy, which the painter copies to the window without blending.
   QImage image(reinterpret_cast<const uchar*>(BackBuffer_.Bits()), w, h, qsizetype(BackBuffer_.Stride()),
-               QImage::Format_ARGB32_Premultiplied);
+               QImage::Format_RGB32);
   image.setDevicePixelRatio(ratio);
   return image;
 }

@@ -5,11 +5,13 @@
 #include <atomic>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 #include <functional>
 #include <new>
 #include <numbers>
 #include <random>
 
+#include "bitmap/ResamplePasses.h"
 #include "bitmap/ScaledViewCache.h"
 #include "bitmap/StretchFilters.h"
 
@@ -343,6 +345,71 @@ TEST(Resample, RegionsOfOneAxisUpAndTheOtherDownAgreeWithTheWholeImage) {
       ASSERT_TRUE(ResampleRegion(src, size.first, size.second, f, x0, y0, 37, 41, part, 0, 0));
       for (int y = 0; y < 41; ++y)
         for (int x = 0; x < 37; ++x) ASSERT_EQ(part.Pixel(x, y), whole.Pixel(int(x0) + x, int(y0) + y));
+    }
+  }
+}
+
+TEST(Resample, TwoThreadsDrawTheSamePixelsAsOne) {
+  // Large draws split their rows between threads; each band must be what one thread draws, in
+  // either pass order and when blending.
+  const TBitmap32 src = RandomBitmap(1200, 800, 13);
+  TResampleScratch single;
+  single.LimitThreads(1);
+  for (TStretchFilter f : AllFilters) {
+    for (const auto& size : {std::pair{401, 263}, std::pair{1500, 1000}, std::pair{250, 1100}}) {
+      for (TDrawMode mode : {dmOpaque, dmBlend}) {
+        TBitmap32 one(size.first, size.second), two(size.first, size.second);
+        one.Clear(Color32(255, 9, 99, 199));
+        two.Clear(Color32(255, 9, 99, 199));
+        ASSERT_TRUE(ResampleRegion(src, size.first, size.second, f, 0, 0, size.first, size.second, one, 0, 0, mode,
+                                   &single));
+        ASSERT_TRUE(ResampleRegion(src, size.first, size.second, f, 0, 0, size.first, size.second, two, 0, 0, mode));
+        ASSERT_EQ(std::memcmp(one.Bits(), two.Bits(), one.Stride() * size_t(size.second)), 0)
+            << "filter " << int(f) << " to " << size.first << "x" << size.second << " mode " << int(mode);
+      }
+    }
+  }
+}
+
+TEST(ResamplePasses, VectorPassesGiveTheExactSumsOfEveryWindowAndWidth) {
+  // The vector passes take taps in pairs and bytes in blocks: odd windows, ragged widths and
+  // negative weights must still give each byte's own rounded, clamped sum.
+  std::mt19937 rng(12);
+  auto rounded = [](int64_t sum) { return int(std::clamp<int64_t>((sum + WeightOne / 2) >> WeightBits, 0, 255)); };
+  for (int taps : {1, 2, 3, 8, 9, 17}) {
+    for (int bytes : {4, 60, 100, 1028}) {
+      std::vector<std::vector<uint8_t>> data(static_cast<size_t>(taps), std::vector<uint8_t>(static_cast<size_t>(bytes)));
+      std::vector<const uint8_t*> rows;
+      std::vector<int16_t> w;
+      for (auto& row : data) {
+        for (uint8_t& b : row) b = uint8_t(rng());
+        rows.push_back(row.data());
+        w.push_back(int16_t(int(rng() % 12000) - 3000));
+      }
+      std::vector<uint8_t> out(static_cast<size_t>(bytes));
+      VerticalPass(rows.data(), w.data(), taps, bytes, out.data());
+      for (size_t x = 0; x < size_t(bytes); ++x) {
+        int64_t sum = 0;
+        for (size_t t = 0; t < size_t(taps); ++t) sum += w[t] * data[t][x];
+        ASSERT_EQ(out[x], rounded(sum)) << taps << " taps, byte " << x << " of " << bytes;
+      }
+    }
+  }
+  // Real windows: reductions (long ones) and enlargements, with the negative lobes of Lanczos.
+  for (TStretchFilter f : {sfLinear, sfSpline, sfLanczos}) {
+    for (const auto& len : {std::pair{6000, 1454}, std::pair{1001, 97}, std::pair{53, 7}, std::pair{40, 90}}) {
+      TAxisWeights h;
+      BuildAxisWeights(f, len.first, len.second, 0, len.second, h);
+      std::vector<uint8_t> in(size_t(h.SrcCount) * 4), out(size_t(h.Count) * 4);
+      for (uint8_t& b : in) b = uint8_t(rng());
+      HorizontalPass(in.data(), h, out.data());
+      for (size_t i = 0; i < size_t(h.Count); ++i)
+        for (size_t c = 0; c < 4; ++c) {
+          int64_t sum = 0;
+          for (size_t t = 0; t < size_t(h.Taps); ++t)
+            sum += h.Weights[i * size_t(h.Taps) + t] * in[(size_t(h.Start[i]) + t) * 4 + c];
+          ASSERT_EQ(out[i * 4 + c], rounded(sum)) << "filter " << int(f) << " " << len.first << "->" << len.second;
+        }
     }
   }
 }
