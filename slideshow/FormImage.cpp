@@ -163,7 +163,10 @@ void TFormImage::ImageLoaded(const std::string& path, const TZmLoadedImage& imag
     // The input and the automatic mode come back whatever failed.
   }
   RestartAutoTimer();
-  PrefetchNeighbours();
+  // After the picture's first paint (already queued), so that the decode does not compete with it.
+  QTimer::singleShot(0, this, [this] {
+    if (isVisible() && !Loading()) PrefetchNeighbours();
+  });
 }
 
 void TFormImage::PrefetchNeighbours() {
