@@ -210,6 +210,7 @@ void TFormImage::SlideShowExitActExecute() {
   ThreadTimer1->SetEnabled(false);
   MouseButtonDown_ = LeftDragging_ = RightDragging_ = false;
   LoadingPath_.clear();
+  Loader_.Cancel();
   ImgView32_->ClearImage();
   // The cache belongs to this list; a later start may be on another one.
   Loader_.ClearCache();
@@ -218,8 +219,9 @@ void TFormImage::SlideShowExitActExecute() {
 }
 
 void TFormImage::closeEvent(QCloseEvent* e) {
-  // The system's close command only hides the window.
+  // The system's close command only hides the window; no scrolling ticks while it is hidden.
   e->ignore();
+  ThreadTimer1->SetEnabled(false);
   hide();
 }
 
