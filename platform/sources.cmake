@@ -6,6 +6,7 @@ target_sources(kirvane_platform PRIVATE
   platform/Paths.cpp
   platform/MimeFileTypes.cpp
   platform/Trash.cpp
+  platform/FileOperation.cpp
 )
 if(NOT KV_CORE_ONLY)
   target_sources(kirvane_ui PRIVATE platform/SingleInstance.cpp platform/SynchronizePump.cpp)
