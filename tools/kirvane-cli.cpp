@@ -11,7 +11,8 @@ struct TCommand {
   int (*Run)(int, char**);
 };
 constexpr TCommand Commands[] = {
-    {"list", RunList}, {"check", RunCheck}, {"decode", RunDecode}, {"render", RunRender}};
+    {"list", RunList},   {"check", RunCheck}, {"decode", RunDecode}, {"render", RunRender},
+    {"copy", RunCopy},   {"move", RunMove},   {"trash", RunTrash},   {"delete", RunDelete}};
 
 constexpr const char* UsageText =
     "usage: kirvane-cli list [--recursive] [--hidden] [--include-folders] [--ext .jpg,.png]\n"
@@ -19,7 +20,9 @@ constexpr const char* UsageText =
     "       kirvane-cli check [--recursive] [--hidden] [--details] [-0|--null] [--] PATH...\n"
     "       kirvane-cli decode FILE [-o OUT.png]\n"
     "       kirvane-cli render FILE --viewport WxH [--place 0-8] [--adjust 0-3] [--scale S]\n"
-    "                          [--filter 0-4] [--bg COLOUR] -o OUT.png\n";
+    "                          [--filter 0-4] [--bg COLOUR] -o OUT.png\n"
+    "       kirvane-cli copy|move [--on-conflict overwrite|skip|keep-both] [--] SRC... FOLDER\n"
+    "       kirvane-cli trash|delete [--] PATH...\n";
 }  // namespace
 
 int main(int argc, char** argv) {
