@@ -5,7 +5,6 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstring>
 #include <memory>
 #include <string_view>
 
@@ -19,18 +18,7 @@ constexpr size_t BlockBytes = size_t(1) << 20;
 const std::string CancelledText = "キャンセルされました";
 
 std::string ReasonText(int error) {
-  switch (error) {
-    case EACCES:
-    case EPERM: return "アクセスが拒否されました";
-    case EROFS: return "読み取り専用のファイルシステムです";
-    case ENOSPC:
-    case EDQUOT: return "ディスクの空き容量が足りません";
-    case ENOENT: return "ファイルが見つかりません";
-    case ENAMETOOLONG: return "名前が長すぎます";
-    case EEXIST: return "同じ名前のファイルがあります";
-    case EIO: return "読み書きに失敗しました";
-    default: return "エラー " + std::to_string(error) + " (" + std::strerror(error) + ")";
-  }
+  return error == ENOENT ? "ファイルが見つかりません" : FileErrorText(error);
 }
 
 std::string NameOf(const std::string& path) {
@@ -172,8 +160,10 @@ class TTransfer {
       return why;
     }
     // The new name must reach the disk before a moved file's source goes.
-    TFd folder{open(Folder_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)};
-    if (folder.Fd >= 0) fsync(folder.Fd);
+    if (Kind_ == TFileTransfer::Move) {
+      TFd folder{open(Folder_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)};
+      if (folder.Fd >= 0) fsync(folder.Fd);
+    }
     return {};
   }
 
@@ -199,7 +189,7 @@ class TTransfer {
     TFd in{open(source.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC)};
     struct stat st {};
     if (in.Fd < 0 || fstat(in.Fd, &st) != 0) return ReasonText(errno);
-    if (!S_ISREG(st.st_mode) || st.st_ino != listed.st_ino) return "コピー中にファイルが置き換えられました";
+    if (!S_ISREG(st.st_mode) || st.st_ino != listed.st_ino || st.st_dev != listed.st_dev) return "コピー中にファイルが置き換えられました";
     fcntl(in.Fd, F_SETFL, fcntl(in.Fd, F_GETFL) & ~O_NONBLOCK);
     // Private until complete; the source's permissions are given at the end.
     TFd out{open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600)};
@@ -232,7 +222,8 @@ class TTransfer {
     if (fchmod(out.Fd, st.st_mode & 07777) != 0) fchmod(out.Fd, st.st_mode & 0777);
     const timespec times[2] = {st.st_atim, st.st_mtim};
     futimens(out.Fd, times);
-    if (fsync(out.Fd) != 0) return ReasonText(errno);
+    // Only a move removes what a crash could cost: a copy's source stays either way.
+    if (Kind_ == TFileTransfer::Move && fsync(out.Fd) != 0) return ReasonText(errno);
     // The system's word that all went well is not enough where the source may be removed next.
     struct stat written {}, now {};
     if (fstat(out.Fd, &written) != 0 || fstat(in.Fd, &now) != 0) return ReasonText(errno);

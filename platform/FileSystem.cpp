@@ -308,6 +308,21 @@ int RenameNoReplace(const std::string& from, const std::string& to) {
   return rename(from.c_str(), to.c_str()) == 0 ? 0 : errno;
 }
 
+std::string FileErrorText(int error) {
+  switch (error) {
+    case EACCES:
+    case EPERM: return "アクセスが拒否されました";
+    case EROFS: return "読み取り専用のファイルシステムです";
+    case ENOSPC:
+    case EDQUOT: return "ディスクの空き容量が足りません";
+    case EBUSY: return "使用中です";
+    case ENAMETOOLONG: return "パスが長すぎます";
+    case EEXIST: return "同じ名前のファイルがあります";
+    case EIO: return "読み書きに失敗しました";
+    default: return "エラー " + std::to_string(error) + " (" + std::strerror(error) + ")";
+  }
+}
+
 std::string ExecutableFolder() {
   char buf[PATH_MAX];
   const ssize_t n = readlink("/proc/self/exe", buf, sizeof buf - 1);

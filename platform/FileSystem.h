@@ -105,5 +105,9 @@ bool WriteFileAtomic(const std::string& path, std::string_view contents, std::st
 // a folder, which cannot be linked, after a check that the name is free.
 int RenameNoReplace(const std::string& from, const std::string& to);
 
+// Why a file-system call failed, for the user in Japanese: the common causes in words, any
+// other by its number and the system's text.
+std::string FileErrorText(int error);
+
 // The folder of the running executable, with trailing "/".
 std::string ExecutableFolder();

@@ -26,20 +26,14 @@ constexpr unsigned MaxNameAttempts = 100000;
 
 const std::string MessageHead = "ごみ箱に移動できません: ";
 
+// The trash's own meaning of some errors; the rest as for any file call.
 std::string ReasonText(int error) {
   switch (error) {
-    case EACCES:
-    case EPERM: return "アクセスが拒否されました";
-    case EROFS: return "読み取り専用のファイルシステムです";
-    case ENOSPC:
-    case EDQUOT: return "ディスクの空き容量が足りません";
-    case EBUSY: return "使用中です";
     case ENOTDIR: return "ごみ箱の場所に別のファイルがあります";
     case ENOENT: return "ごみ箱フォルダを作成できません";
-    case ENAMETOOLONG: return "パスが長すぎます";
     case EXDEV: return "ごみ箱が別のファイルシステムにあります";
     case EINVAL: return "ごみ箱を含むフォルダはごみ箱に移動できません";
-    default: return "エラー " + std::to_string(error) + " (" + std::strerror(error) + ")";
+    default: return FileErrorText(error);
   }
 }
 

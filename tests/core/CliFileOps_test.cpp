@@ -10,11 +10,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string Text(const std::string& path) {
-  const std::vector<uint8_t> bytes = ReadBytes(path);
-  return {bytes.begin(), bytes.end()};
-}
-
 class CliFileOpsTest : public ::testing::Test {
  protected:
   void SetUp() override { KV_REQUIRE_CLI(); }
@@ -47,9 +42,9 @@ TEST_F(CliFileOpsTest, ConflictsFollowTheOption) {
       EXPECT_EQ(run.Status, c.Status);
       EXPECT_EQ(run.Out, "");
       EXPECT_EQ(run.Err, c.Status ? "kirvane-cli " + std::string(command) + ": " + src + ": 同じ名前のファイルがあります\n" : "");
-      EXPECT_EQ(Text(dst + "a.txt"), c.Target);
-      EXPECT_EQ(Text(dst + "b.txt"), "b");
-      EXPECT_EQ(fs::exists(dst + "a (2).txt") ? Text(dst + "a (2).txt") : "", c.Kept);
+      EXPECT_EQ(ReadText(dst + "a.txt"), c.Target);
+      EXPECT_EQ(ReadText(dst + "b.txt"), "b");
+      EXPECT_EQ(fs::exists(dst + "a (2).txt") ? ReadText(dst + "a (2).txt") : "", c.Kept);
       // A moved file is gone from its folder unless it was skipped.
       EXPECT_EQ(fs::exists(src), std::string(command) == "copy" || c.Status == 1);
       EXPECT_EQ(fs::exists(other), std::string(command) == "copy");

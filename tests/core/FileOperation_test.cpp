@@ -17,11 +17,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string Text(const std::string& path) {
-  const std::vector<uint8_t> bytes = ReadBytes(path);
-  return {bytes.begin(), bytes.end()};
-}
-
 bool Exists(const std::string& path) {
   struct stat st {};
   return lstat(path.c_str(), &st) == 0;
@@ -31,7 +26,7 @@ bool Exists(const std::string& path) {
 std::map<std::string, std::string> Contents(const std::string& folder) {
   std::map<std::string, std::string> files;
   for (const auto& e : fs::directory_iterator(folder))
-    if (e.is_regular_file()) files[e.path().filename().string()] = Text(e.path().string());
+    if (e.is_regular_file()) files[e.path().filename().string()] = ReadText(e.path().string());
   return files;
 }
 
@@ -56,7 +51,7 @@ class FileOperationTest : public ::testing::Test {
   void ExpectNothingLost(const std::string& target) {
     const auto there = Contents(target);
     for (const auto& [path, contents] : Sources) {
-      bool found = Exists(path) && Text(path) == contents;
+      bool found = Exists(path) && ReadText(path) == contents;
       for (const auto& [name, data] : there) found = found || data == contents;
       EXPECT_TRUE(found) << path << " is lost";
     }
@@ -179,7 +174,7 @@ TEST_F(FileOperationTest, WhatIsRefusedOrSkippedStaysWhereItIs) {
       EXPECT_EQ(r.Done, 0u);
     }
   }
-  EXPECT_EQ(Text(file), "self");
+  EXPECT_EQ(ReadText(file), "self");
   EXPECT_TRUE(fs::is_directory(folder));
   ExpectNothingLost(Dst);
 }
@@ -227,8 +222,8 @@ TEST_F(FileOperationTest, MoveToAnotherFileSystem) {
   EXPECT_TRUE(r.Cancelled);
   EXPECT_FALSE(Exists(file));
   EXPECT_FALSE(Exists(Src + "link"));
-  EXPECT_EQ(Text(big).size(), 3u << 20);
-  EXPECT_EQ(Text(other + "a.jpg"), "picture");
+  EXPECT_EQ(ReadText(big).size(), 3u << 20);
+  EXPECT_EQ(ReadText(other + "a.jpg"), "picture");
   EXPECT_EQ(fs::status(other + "a.jpg").permissions(), fs::perms(0604));
   EXPECT_EQ(fs::read_symlink(other + "link"), "a.jpg");
   EXPECT_FALSE(Exists(other + "big.bin"));
@@ -255,7 +250,7 @@ TEST_F(FileOperationTest, DeleteAndTrashEachFile) {
   TFileOperationResult r = DeleteFiles({Src + "link", b, folder, Src + "gone"});
   EXPECT_EQ(r.Done, 2u);
   EXPECT_EQ(Reasons(r), (std::vector<std::string>{"フォルダは対象外です", "ファイルが見つかりません"}));
-  EXPECT_EQ(Text(a), "a");  // the link went, not its target
+  EXPECT_EQ(ReadText(a), "a");  // the link went, not its target
   EXPECT_FALSE(Exists(b));
 
   // A mount of its own whose trash cannot be made: the file stays, and the caller learns why.
@@ -267,7 +262,7 @@ TEST_F(FileOperationTest, DeleteAndTrashEachFile) {
   ASSERT_EQ(r.Issues.size(), 2u);
   EXPECT_EQ(r.Issues[0].Kind, TFileIssueKind::NoTrash);
   EXPECT_EQ(r.Issues[1].Kind, TFileIssueKind::Skipped);
-  EXPECT_EQ(Text(a), "a");
+  EXPECT_EQ(ReadText(a), "a");
 }
 
 }  // namespace

@@ -23,6 +23,7 @@ std::string CorpusPath(const std::string& relative);
 std::string TestDataPath(const std::string& relative);
 
 std::vector<uint8_t> ReadBytes(const std::string& path);
+std::string ReadText(const std::string& path);  // the bytes of a file as they are
 void WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes);
 void WriteText(const std::string& path, const std::string& text);
 
