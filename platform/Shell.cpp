@@ -10,6 +10,7 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QStringList>
+#include <utility>
 
 #include "platform/FileSystem.h"
 
@@ -39,13 +40,12 @@ bool OpenUrl(const std::string& path) { return QDesktopServices::openUrl(FileUrl
 // when the bus reports that nobody answers, the folder window is opened instead.
 bool ShowInFileManager(const std::string& path) {
   QDBusConnection bus = QDBusConnection::sessionBus();
-  const std::string folder = DirectoryExists(path) ? path : ParentFolder(path);
+  const bool isFolder = DirectoryExists(path);
+  const std::string folder = isFolder ? path : ParentFolder(path);
   if (!bus.isConnected()) return OpenFolder(folder);
-  QDBusMessage call = QDBusMessage::createMethodCall(QStringLiteral("org.freedesktop.FileManager1"),
-                                                     QStringLiteral("/org/freedesktop/FileManager1"),
-                                                     QStringLiteral("org.freedesktop.FileManager1"),
-                                                     DirectoryExists(path) ? QStringLiteral("ShowFolders")
-                                                                           : QStringLiteral("ShowItems"));
+  QDBusMessage call = QDBusMessage::createMethodCall(
+      QStringLiteral("org.freedesktop.FileManager1"), QStringLiteral("/org/freedesktop/FileManager1"),
+      QStringLiteral("org.freedesktop.FileManager1"), isFolder ? QStringLiteral("ShowFolders") : QStringLiteral("ShowItems"));
   call << QStringList{QString::fromLatin1(FileUrl(path).toEncoded())} << QString();
   auto* watcher = new QDBusPendingCallWatcher(bus.asyncCall(call, 10000));
   QObject::connect(watcher, &QDBusPendingCallWatcher::finished, [folder](QDBusPendingCallWatcher* w) {
