@@ -127,6 +127,7 @@ void TFormKirvane::FormCreate() {
   CBRecent->setEditText({});
 
   ConnectCommands();
+  CreateDropTargets();
   InstallIdleUpdate();
   STVChangeAttached_ = true;
   FormImage_ = std::make_unique<TFormImage>(*this);

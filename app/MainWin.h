@@ -12,8 +12,10 @@
 // User-interface thread only.
 #pragma once
 
+#include <QDialog>
 #include <QMainWindow>
 #include <QPointer>
+#include <QString>
 #include <memory>
 #include <string>
 
@@ -80,6 +82,7 @@ class TFormKirvane : public QMainWindow, public IKirvaneOptionsHost, public IFor
   TImgView32* Preview() const { return ImgView32; }
   TZmImageLoader& PreviewLoader() { return PreviewLoader_; }
   TFormImage* FormImage() const { return FormImage_.get(); }
+  QDialog* FindDialog() const { return FindDialog1; }
   QString StatusText(int panel) const;
   QAction* Action(const char* objectName) const;
   // Runs the first-activation steps now (tests; normally the first activation runs them).
@@ -172,9 +175,19 @@ class TFormKirvane : public QMainWindow, public IKirvaneOptionsHost, public IFor
   // The common start of both slideshow commands; `sender` carries the mode as its tag.
   void ShowBaseActExecute(QAction* sender);
   void NameCopyActExecute();
-  void OpenFolderActExecute();
   void SelectAllActExecute();
   void SelectChangeActExecute();
+
+  // MainWinCommands.cpp
+  // The records of the selected rows in row order; none while a listing runs.
+  std::vector<const TZmFileInfo*> SelectedFiles() const;
+  void OpenShellActExecute();
+  void OpenExplorerActExecute();
+  void OpenFolderActExecute();
+  void SearchFindActExecute();
+  void CreateFindDialog();
+  void FindDialog1Find();
+  void CreateDropTargets();
 
   // MainWinPreview.cpp
   void CreatePreview();
@@ -265,6 +278,8 @@ class TFormKirvane : public QMainWindow, public IKirvaneOptionsHost, public IFor
   TZmListView* LVFiles = nullptr;
   TImgView32* ImgView32 = nullptr;
   QLabel* SBPanels[4] = {};
+  QPointer<QDialog> FindDialog1;  // created at its first use
+  QString FindText_;              // the find dialog's text, also for find-next without the dialog
   QMenu* PMLVFiles = nullptr;
   QMenu* PMImgView = nullptr;
   QMenu* PMBack = nullptr;

@@ -102,6 +102,8 @@ void TFormKirvane::CreateActions() {
     this->*spec.Member = a;
   }
   FolderBarVisibleAct->setChecked(true);
+  // Copying, moving and deleting files wait for the file engine; until then they are shown disabled.
+  for (QAction* a : {CopyFileAct, MoveFileAct, DeleteFileAct}) a->setEnabled(false);
   // No display-settings command is known on this desktop, so the item is not offered.
   ZmOpenDeskAction1->setVisible(false);
   ZmViewHelpHtmlActionKv->setShortcut(QKeySequence(Qt::Key_F1));
@@ -257,7 +259,11 @@ void TFormKirvane::ConnectCommands() {
   on(ImgCopyAct, &TFormKirvane::ImgCopyActExecute);
   on(ImgNameCopyAct, &TFormKirvane::ImgNameCopyActExecute);
   on(NameCopyAct, &TFormKirvane::NameCopyActExecute);
+  on(OpenShellAct, &TFormKirvane::OpenShellActExecute);
+  on(OpenExplorerAct, &TFormKirvane::OpenExplorerActExecute);
   on(OpenFolderAct, &TFormKirvane::OpenFolderActExecute);
+  on(SearchFindAct, &TFormKirvane::SearchFindActExecute);
+  on(SearchFindNextAct, &TFormKirvane::FindDialog1Find);
   on(SelectAllAct, &TFormKirvane::SelectAllActExecute);
   on(SelectChangeAct, &TFormKirvane::SelectChangeActExecute);
   for (QAction* a : {ShowManualAct, ShowAutoAct})

@@ -3,7 +3,6 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QComboBox>
-#include <QDesktopServices>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -11,7 +10,6 @@
 #include <QSplitter>
 #include <QToolButton>
 #include <QTreeView>
-#include <QUrl>
 #include <unordered_map>
 
 #include "app/FileListTexts.h"
@@ -120,6 +118,7 @@ TZmListCell TFormKirvane::LVFilesData(int row, int kind) const {
 
 int TFormKirvane::LVFilesDataFind(const QString& text, int start, bool wrap) const {
   const TZmThreadFileInfoList& list = ZmFileInfos1.List();
+  if (list.Busy()) return -1;  // the records are the listing's until it ends
   const int count = list.Count();
   if (count == 0 || text.isEmpty()) return -1;
   const std::string prefix = LowerAsciiString(text.toUtf8().toStdString());
@@ -300,19 +299,6 @@ void TFormKirvane::NameCopyActExecute() {
   const int row = LVFiles->FocusedRow();
   if (row >= 0 && row < ZmFileInfos1.List().Count())
     QApplication::clipboard()->setText(ToQ(ZmFileInfos1.List().Items(row)->FullFileName()));
-}
-
-void TFormKirvane::OpenFolderActExecute() {
-  // The folder of every selected file (one window each), or the current folder.
-  TIntegerList rows;
-  LVFiles->GetSelectedIndexes(rows);
-  std::vector<std::string> folders;
-  for (int32_t row : rows.Values())
-    if (row < ZmFileInfos1.List().Count()) folders.push_back(ZmFileInfos1.List().Items(row)->Path());
-  if (folders.empty())
-    if (const TZmRecentItem* now = ZmRecentControl1.NowItem()) folders.push_back(now->Folder);
-  for (const std::string& f : folders)
-    if (DirectoryExists(f)) QDesktopServices::openUrl(QUrl::fromLocalFile(ToQ(f)));
 }
 
 void TFormKirvane::SelectAllActExecute() {

@@ -3,7 +3,6 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QFile>
-#include <QFileDialog>
 #include <QFileSystemModel>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -25,6 +24,7 @@
 #include "columns/ZmListView.h"
 #include "platform/AppPaths.h"
 #include "platform/Paths.h"
+#include "platform/Shell.h"
 #include "platform/Trash.h"
 
 namespace {
@@ -404,10 +404,7 @@ void TFormKirvane::SelectFolderActExecute() {
   const int row = LVFiles->FocusedRow();
   if (row >= 0 && row < ZmFileInfos1.List().Count()) initial = ZmFileInfos1.List().Items(row)->Path();
   else if (const TZmRecentItem* now = ZmRecentControl1.NowItem()) initial = now->Folder;
-  if (!DirectoryExists(initial)) initial.clear();
-  const QString chosen = QFileDialog::getExistingDirectory(this, QStringLiteral("フォルダを選択"), ToQ(initial),
-                                                           QFileDialog::ShowDirsOnly);
-  if (!chosen.isEmpty()) MoveFolder(PathFromText(chosen));
+  if (SelectFolder(this, QStringLiteral("フォルダを選択"), initial)) MoveFolder(AbsolutePath(initial));
 }
 
 // ---- Address combo and recent folders ----

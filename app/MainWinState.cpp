@@ -26,7 +26,7 @@ void TFormKirvane::ActionList1Update() {
       if (a->isEnabled() != on) a->setEnabled(on);
   };
   enable({MoveThisFolderAct, NameCopyAct}, focused);
-  enable({OpenShellAct, OpenExplorerAct, DeleteFileAct, CopyFileAct, MoveFileAct}, selected);
+  enable({OpenShellAct, OpenExplorerAct}, selected);
   enable({SearchFindAct, SearchFindNextAct, SelectAllAct, SelectChangeAct}, rows > 0);
   enable({BackAct}, !ZmRecentControl1.BackMenu().empty());
   enable({ForwardAct}, !ZmRecentControl1.ForwardMenu().empty());

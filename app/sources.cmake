@@ -13,5 +13,6 @@ if(NOT KV_CORE_ONLY)
 endif()
 if(NOT KV_CORE_ONLY)
   target_sources(kirvane_ui PRIVATE app/MainWin.cpp app/MainWinActions.cpp app/MainWinNavigation.cpp
-                                    app/MainWinList.cpp app/MainWinPreview.cpp app/MainWinState.cpp)
+                                    app/MainWinList.cpp app/MainWinPreview.cpp app/MainWinState.cpp
+                                    app/MainWinCommands.cpp)
 endif()

@@ -20,6 +20,7 @@
 #include <QList>
 #include <QPointer>
 #include <QString>
+#include <QUrl>
 #include <QTreeView>
 #include <functional>
 #include <vector>
@@ -123,6 +124,10 @@ class TZmListView : public QTreeView {
   // Forgets the search text, so that the next character starts a new search.
   void ResetTypeAhead() { TypeAhead_.clear(); }
 
+  // The files of the selected rows, dragged out to other programs as a URI list when the mouse
+  // pulls on a selected row. Unset: rows are not dragged, a pull on them selects a range.
+  std::function<QList<QUrl>()> OnDragUrls;
+
   // Shown at a context-menu request, after ContextPopup (not owned).
   void SetPopupMenu(QMenu* menu);
 
@@ -202,6 +207,7 @@ class TZmListView : public QTreeView {
   int AnchorFor(int row) const;
   void PressSelect(int row, Qt::MouseButton button, Qt::KeyboardModifiers modifiers);
   void NavigateSelect(int oldRow, int row, Qt::KeyboardModifiers modifiers);
+  void StartDragOut();
 
   TZmListViewModel* Model_;
   TZmColumnInfos* ColumnInfos_ = nullptr;
@@ -215,6 +221,8 @@ class TZmListView : public QTreeView {
   TZmRowSelection Selection_;
   int Anchor_ = -1;      // where Shift-selection starts
   int DragAnchor_ = -1;  // a left-button drag selects from here, -1 when no drag selects
+  int DragOutRow_ = -1;  // a press on this selected row drags the selection out, or is a click at release
+  QPoint PressPos_;
   QString TypeAhead_;
   QElapsedTimer TypeAheadClock_;
 };

@@ -1,9 +1,12 @@
-// TZmListView: keyboard and mouse - the hooks the owner sees, selection by mouse and keys, and
-// type-to-find.
+// TZmListView: keyboard and mouse - the hooks the owner sees, selection by mouse and keys,
+// dragging files out, and type-to-find.
+#include <QApplication>
 #include <QContextMenuEvent>
+#include <QDrag>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QMenu>
+#include <QMimeData>
 #include <QMouseEvent>
 #include <algorithm>
 
@@ -56,7 +59,7 @@ int TZmListView::AnchorFor(int row) const {
 void TZmListView::PressSelect(int row, Qt::MouseButton button, Qt::KeyboardModifiers modifiers) {
   const bool ctrl = modifiers & Qt::ControlModifier;
   const bool shift = modifiers & Qt::ShiftModifier;
-  DragAnchor_ = -1;
+  DragAnchor_ = DragOutRow_ = -1;
   if (row < 0) {
     // A plain click on no row clears the selection; the focus stays where it was.
     if (!ctrl && !shift && button != Qt::MiddleButton) SelectionChanged(Selection_.Clear());
@@ -81,11 +84,25 @@ void TZmListView::PressSelect(int row, Qt::MouseButton button, Qt::KeyboardModif
   } else if (ctrl) {
     SelectionChanged(Selection_.IsSelected(row) ? Selection_.Remove(row, row) : Selection_.Add(row, row));
     Anchor_ = row;
+  } else if (OnDragUrls && Selection_.IsSelected(row)) {
+    // The selection may be about to be dragged out; a plain click narrows it at release.
+    DragOutRow_ = Anchor_ = row;
   } else {
     SelectionChanged(Selection_.SelectOnly(row, row));
     Anchor_ = DragAnchor_ = row;
   }
   Focus(row);
+}
+
+void TZmListView::StartDragOut() {
+  const QList<QUrl> urls = OnDragUrls();
+  if (urls.isEmpty()) return;
+  auto* data = new QMimeData;
+  data->setUrls(urls);  // text/uri-list
+  auto* drag = new QDrag(this);
+  drag->setMimeData(data);
+  // The receiver decides; the list shows the old state until it is refreshed, as after any change.
+  drag->exec(Qt::CopyAction | Qt::MoveAction | Qt::LinkAction, Qt::CopyAction);
 }
 
 void TZmListView::NavigateSelect(int oldRow, int row, Qt::KeyboardModifiers modifiers) {
@@ -168,11 +185,17 @@ void TZmListView::keyReleaseEvent(QKeyEvent* event) {
 void TZmListView::mousePressEvent(QMouseEvent* event) {
   TChangeBatch batch(*this);
   QTreeView::mousePressEvent(event);
-  PressSelect(RowAt(event->position().toPoint()), event->button(), event->modifiers());
+  PressPos_ = event->position().toPoint();
+  PressSelect(RowAt(PressPos_), event->button(), event->modifiers());
 }
 
 void TZmListView::mouseMoveEvent(QMouseEvent* event) {
   QTreeView::mouseMoveEvent(event);
+  if ((event->buttons() & Qt::LeftButton) && DragOutRow_ >= 0 &&
+      (event->position().toPoint() - PressPos_).manhattanLength() >= QApplication::startDragDistance()) {
+    DragOutRow_ = -1;
+    StartDragOut();
+  }
   if ((event->buttons() & Qt::LeftButton) && DragAnchor_ >= 0 && DragAnchor_ < ItemsCount()) {
     const int row = RowAt(event->position().toPoint());
     if (row >= 0) {
@@ -187,7 +210,11 @@ void TZmListView::mouseMoveEvent(QMouseEvent* event) {
 void TZmListView::mouseReleaseEvent(QMouseEvent* event) {
   QTreeView::mouseReleaseEvent(event);
   if (event->button() == Qt::LeftButton) {
-    DragAnchor_ = -1;
+    if (DragOutRow_ >= 0 && DragOutRow_ < ItemsCount()) {
+      TChangeBatch batch(*this);
+      SelectionChanged(Selection_.SelectOnly(DragOutRow_, DragOutRow_));
+    }
+    DragAnchor_ = DragOutRow_ = -1;
     emit Click();
   }
 }

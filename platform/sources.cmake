@@ -9,5 +9,8 @@ target_sources(kirvane_platform PRIVATE
   platform/FileOperation.cpp
 )
 if(NOT KV_CORE_ONLY)
-  target_sources(kirvane_ui PRIVATE platform/SingleInstance.cpp platform/SynchronizePump.cpp)
+  # The shell services talk to the file manager over the session bus.
+  find_package(Qt6 REQUIRED COMPONENTS DBus)
+  target_sources(kirvane_ui PRIVATE platform/SingleInstance.cpp platform/SynchronizePump.cpp platform/Shell.cpp)
+  target_link_libraries(kirvane_ui PUBLIC Qt6::DBus)
 endif()

@@ -7,7 +7,6 @@
 #include <QClipboard>
 #include <QComboBox>
 #include <QAbstractItemView>
-#include <QDesktopServices>
 #include <QFile>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -19,12 +18,12 @@
 #include <QToolBar>
 #include <QTimer>
 #include <QToolButton>
-#include <QUrl>
 
 #include "app/Actions.h"
 #include "imageview/BitmapClipboard.h"
 #include "imageview/ZmImgView32.h"
 #include "platform/FileSystem.h"
+#include "platform/Shell.h"
 #include "slideshow/ColorBox.h"
 #include "slideshow/FormImage.h"
 
@@ -147,9 +146,8 @@ void TFormImage::CreateActions() {
   PlaceGroup = group({ImgPlaceBottomLeftAct, ImgPlaceBottomAct, ImgPlaceBottomRightAct, ImgPlaceLeftAct,
                       ImgPlaceCenterAct, ImgPlaceRightAct, ImgPlaceTopLeftAct, ImgPlaceTopAct, ImgPlaceTopRightAct});
 
-  // These wait for the file commands; until then they are shown disabled.
-  for (QAction* a : {CopyFileOneAct, MoveFileOneAct, DeleteFileOneAct, OpenShellOneAct, OpenExplorerOneAct})
-    a->setEnabled(false);
+  // Copying, moving and deleting wait for the file engine; until then they are shown disabled.
+  for (QAction* a : {CopyFileOneAct, MoveFileOneAct, DeleteFileOneAct}) a->setEnabled(false);
   BarVisibleAct->setChecked(true);
 
   SetActionIcons(*this, {
@@ -311,12 +309,22 @@ void TFormImage::ConnectCommands() {
     if (index >= 0 && index < Host_.SlideCount())
       QApplication::clipboard()->setText(QFile::decodeName(QByteArray::fromStdString(Host_.SlidePath(index))));
   });
-  connect(OpenFolderOneAct, &QAction::triggered, this, [this] {
-    const int index = Host_.SlideNowIndex();
-    if (index < 0 || index >= Host_.SlideCount()) return;
-    const std::string folder(Host_.SlideFolder(index));
-    if (DirectoryExists(folder))
-      QDesktopServices::openUrl(QUrl::fromLocalFile(QFile::decodeName(QByteArray::fromStdString(folder))));
+  // The shown file with its program, in the file manager, its folder; nothing when it has gone.
+  auto onShown = [this](QAction* a, void (*open)(const std::string& path, const std::string& folder)) {
+    connect(a, &QAction::triggered, this, [this, open] {
+      const int index = Host_.SlideNowIndex();
+      if (index >= 0 && index < Host_.SlideCount()) open(Host_.SlidePath(index), std::string(Host_.SlideFolder(index)));
+    });
+  };
+  onShown(OpenShellOneAct, [](const std::string& path, const std::string&) {
+    if (FileExists(path)) OpenFile(path);
+  });
+  onShown(OpenExplorerOneAct, [](const std::string& path, const std::string& folder) {
+    if (FileExists(path)) OpenExplorer(path);
+    else if (DirectoryExists(folder)) OpenExplorer(folder);
+  });
+  onShown(OpenFolderOneAct, [](const std::string&, const std::string& folder) {
+    if (DirectoryExists(folder)) OpenFolder(folder);
   });
 
   connect(ColorBox_, &TZmColorBox::ColorChosen, this, [this](TColor color) {

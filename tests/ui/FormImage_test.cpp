@@ -16,6 +16,7 @@
 #include "bitmap/PngWriter.h"
 #include "imageview/ZmGraphicExTypes.h"
 #include "imageview/ZmImgView32.h"
+#include "platform/Shell.h"
 #include "platform/SynchronizePump.h"
 #include "slideshow/FormImage.h"
 
@@ -303,8 +304,34 @@ class FormImageTest : public QObject {
     const auto buttons = Form().findChildren<QToolButton*>();
     QVERIFY(std::any_of(buttons.begin(), buttons.end(),
                         [this](QToolButton* b) { return b->defaultAction() == Act("AutoScaleLongAct"); }));
-    for (const char* name : {"CopyFileOneAct", "MoveFileOneAct", "DeleteFileOneAct", "OpenShellOneAct"})
+    for (const char* name : {"CopyFileOneAct", "MoveFileOneAct", "DeleteFileOneAct"})
       QVERIFY2(!Act(name)->isEnabled(), name);
+  }
+
+  // Opening the shown file, its place in the file manager and its folder; a file that has gone
+  // since is not opened, and the file manager shows its folder instead.
+  void theShownFileIsOpenedThroughTheDesktop() {
+    const auto entry = [](TShellOpen kind, const std::string& path) {
+      return QStringLiteral("%1 %2").arg(int(kind)).arg(QString::fromStdString(path));
+    };
+    QStringList opened;
+    const TShellOpener desktop = SetShellOpener([&](TShellOpen kind, const std::string& path) {
+      opened << entry(kind, path);
+      return true;
+    });
+    MakeList(2);
+    Start(1);
+    const TEntry shown = Host_.Entries[1];
+    const auto openAll = [this] {
+      for (const char* name : {"OpenShellOneAct", "OpenExplorerOneAct", "OpenFolderOneAct"}) Act(name)->trigger();
+    };
+    openAll();
+    QFile::remove(QString::fromStdString(shown.Path));
+    openAll();
+    SetShellOpener(desktop);
+    QCOMPARE(opened, (QStringList{entry(TShellOpen::File, shown.Path), entry(TShellOpen::FileManager, shown.Path),
+                                  entry(TShellOpen::Folder, shown.Folder), entry(TShellOpen::FileManager, shown.Folder),
+                                  entry(TShellOpen::Folder, shown.Folder)}));
   }
 
   void barsShowOnDemandAtTheTop() {

@@ -7,6 +7,9 @@
 #include <QComboBox>
 #include <QFileSystemModel>
 #include <QDir>
+#include <QDialog>
+#include <QMimeData>
+#include <QPushButton>
 #include <QLineEdit>
 #include <QLabel>
 #include <QMessageBox>
@@ -38,6 +41,7 @@
 #include "imageview/ImgView32.h"
 #include "imageview/ZmGraphicExTypes.h"
 #include "options/IniFile.h"
+#include "platform/Shell.h"
 #include "platform/SynchronizePump.h"
 #include "slideshow/FormImage.h"
 #include "imageview/ZmImgView32.h"
@@ -62,6 +66,19 @@ class MainWinTest : public QObject {
   std::unique_ptr<QTemporaryDir> Config_, Files_;
   std::unique_ptr<TSynchronizePump> Pump_;
   std::unique_ptr<TFormKirvane> Form_;
+  QStringList Opened_;  // what the desktop was asked to open, instead of opening it
+  std::string ChooserSaw_;
+  std::optional<std::string> ChooserAnswer_;
+
+  static QString Opening(TShellOpen kind, const std::string& path) {
+    return QStringLiteral("%1 %2").arg(int(kind)).arg(QString::fromStdString(path));
+  }
+  std::vector<int> SelectedRows() {
+    std::vector<int> rows;
+    for (int i = 0; i < List().ItemsCount(); ++i)
+      if (List().IsSelected(i)) rows.push_back(i);
+    return rows;
+  }
 
   std::string Dir() const { return Files_->path().toStdString() + "/"; }
   TFormKirvane& Form() { return *Form_; }
@@ -105,6 +122,15 @@ class MainWinTest : public QObject {
     Files_ = std::make_unique<QTemporaryDir>();
     qputenv("KIRVANE_CONFIG_DIR", Config_->path().toUtf8());
     Pump_ = std::make_unique<TSynchronizePump>();
+    Opened_.clear();
+    SetShellOpener([this](TShellOpen kind, const std::string& path) {
+      Opened_ << Opening(kind, path);
+      return true;
+    });
+    SetFolderChooser([this](const QString&, const std::string& initial) {
+      ChooserSaw_ = initial;
+      return ChooserAnswer_;
+    });
     for (const char* name : {"a.jpg", "b.png", "B2.PNG", "c.txt", "sub/d.jpg", "sub/e.bmp", "other/f.jpg"})
       Touch(Dir() + name);
     Form_ = std::make_unique<TFormKirvane>();
@@ -117,6 +143,8 @@ class MainWinTest : public QObject {
   void cleanup() {
     Form_.reset();
     Pump_.reset();
+    SetShellOpener({});
+    SetFolderChooser({});
   }
 
   void listsTheImagesOfAFolder() {
@@ -404,8 +432,11 @@ class MainWinTest : public QObject {
     QVERIFY(!Form().Action("DeleteFileAct")->isEnabled());
     List().SetSelected(0, true);
     Form().ActionList1Update();
-    QVERIFY(Form().Action("DeleteFileAct")->isEnabled());
+    QVERIFY(Form().Action("OpenShellAct")->isEnabled());
     QVERIFY(!Form().Action("NameCopyAct")->isEnabled());
+    // Copying, moving and deleting are not offered until they work.
+    for (const char* name : {"CopyFileAct", "MoveFileAct", "DeleteFileAct"})
+      QVERIFY2(!Form().Action(name)->isEnabled(), name);
     fs::create_directories(Dir() + "empty");
     Go(Dir() + "empty/");
     QCOMPARE(Form().NowIndex, -1);
@@ -416,6 +447,146 @@ class MainWinTest : public QObject {
     QCOMPARE(Status(1), QStringLiteral("0 個のオブジェクト"));
     // A command this desktop cannot carry out is not offered.
     QVERIFY(!Form().Action("ZmOpenDeskAction1")->isVisible());
+  }
+
+  // Find: from the row after the focused one, a case-ignoring prefix, once round the list;
+  // find-next without the dialog; nothing found leaves no selection and no focus.
+  void findStartsAfterTheFocusWrapsOnceAndClearsWhenNothingMatches() {
+    Go(Dir());
+    QCOMPARE(RowOf("a.jpg"), 0);
+    const int b1 = std::min(RowOf("b.png"), RowOf("B2.PNG")), b2 = std::max(RowOf("b.png"), RowOf("B2.PNG"));
+    List().SetSelected(b2, true);
+    List().SetFocusedRow(0);
+    Form().ActionList1Update();
+    QVERIFY(Form().ExecuteAction(Form().Action("SearchFindAct")));
+    QDialog* dialog = Form().FindDialog();
+    QVERIFY(dialog && dialog->isVisible() && !dialog->isModal());
+    auto* text = dialog->findChild<QLineEdit*>("FindText");
+    auto* next = dialog->findChild<QPushButton*>("FindNext");
+    QVERIFY(text && next && !next->isEnabled());
+    text->setText("B");
+    for (int row : {b1, b2, b1}) {
+      QTest::mouseClick(next, Qt::LeftButton);
+      QCOMPARE(List().FocusedRow(), row);
+      QCOMPARE(SelectedRows(), std::vector<int>{row});
+    }
+    dialog->hide();
+    TypeKey(Qt::Key_F3);
+    QCOMPARE(List().FocusedRow(), b2);
+    QVERIFY(!dialog->isVisible());
+    text->setText("zz");
+    Form().Action("SearchFindNextAct")->trigger();
+    QCOMPARE(List().SelectedCount(), 0);
+    QCOMPARE(List().FocusedRow(), -1);
+    Form().Action("SearchFindAct")->trigger();  // the same dialog, with the last text
+    QCOMPARE(Form().FindDialog(), dialog);
+    QCOMPARE(text->text(), QStringLiteral("zz"));
+  }
+
+  void invertingTheSelectionTwiceGivesItBack() {
+    Go(Dir());
+    List().SetSelected(0, true);
+    List().SetSelected(2, true);
+    Form().ActionList1Update();
+    Form().Action("SelectChangeAct")->trigger();
+    QCOMPARE(SelectedRows(), std::vector<int>{1});
+    Form().Action("SelectChangeAct")->trigger();
+    QCOMPARE(SelectedRows(), (std::vector<int>{0, 2}));
+    Form().Action("SelectAllAct")->trigger();
+    QCOMPARE(SelectedRows(), (std::vector<int>{0, 1, 2}));
+    QVERIFY(!QApplication::overrideCursor());
+  }
+
+  void aDropListsTheFirstDroppedPath_data() {
+    QTest::addColumn<bool>("onTree");
+    QTest::newRow("list") << false;
+    QTest::newRow("tree") << true;
+  }
+  void aDropListsTheFirstDroppedPath() {
+    QFETCH(bool, onTree);
+    Go(Dir());
+    QWidget* target = onTree ? Form().FolderTree()->viewport() : List().viewport();
+    QMimeData text;
+    text.setText(QStringLiteral("no files"));
+    QDragEnterEvent refused(QPoint(5, 5), Qt::CopyAction, &text, Qt::LeftButton, {});
+    QApplication::sendEvent(target, &refused);
+    QVERIFY(!refused.isAccepted());
+    QMimeData files;
+    files.setUrls({FileUrl(Dir() + "sub/e.bmp"), FileUrl(Dir() + "a.jpg"), FileUrl(Dir() + "other/")});
+    QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction | Qt::MoveAction, &files, Qt::LeftButton, {});
+    QApplication::sendEvent(target, &enter);
+    QVERIFY(enter.isAccepted());
+    QDropEvent drop(QPointF(5, 5), Qt::CopyAction | Qt::MoveAction, &files, Qt::LeftButton, {});
+    QApplication::sendEvent(target, &drop);
+    QVERIFY(drop.isAccepted());
+    QCOMPARE(drop.dropAction(), Qt::CopyAction);  // nothing is moved away from its sender
+    WaitListed();
+    QCOMPARE(Form().History().NowItem()->Folder, Dir() + "sub/");
+    QCOMPARE(List().FocusedRow(), RowOf("sub/e.bmp"));
+    QCOMPARE(SelectedRows(), std::vector<int>{RowOf("sub/e.bmp")});
+  }
+
+  // One opening per selected row, also for rows of one folder; a file gone since the listing is
+  // not opened, the file manager shows its folder instead.
+  void openCommandsHandEachSelectedRowToTheDesktop() {
+    Go(Dir());
+    List().SelectAll();
+    Form().ActionList1Update();
+    fs::remove(Dir() + "b.png");
+    for (const char* name : {"OpenShellAct", "OpenExplorerAct", "OpenFolderAct"})
+      QVERIFY2(Form().ExecuteAction(Form().Action(name)), name);
+    QStringList expected;
+    std::vector<std::string> rows(3);
+    for (const char* name : {"a.jpg", "b.png", "B2.PNG"}) rows.at(size_t(RowOf(name))) = Dir() + name;
+    for (const std::string& f : rows)
+      if (fs::exists(f)) expected << Opening(TShellOpen::File, f);
+    for (const std::string& f : rows) expected << Opening(TShellOpen::FileManager, fs::exists(f) ? f : Dir());
+    for (int i = 0; i < 3; ++i) expected << Opening(TShellOpen::Folder, Dir());
+    QCOMPARE(Opened_, expected);
+    // Without a selection the folder shown is opened.
+    Opened_.clear();
+    List().ClearSelection();
+    Form().Action("OpenFolderAct")->trigger();
+    QCOMPARE(Opened_, QStringList{Opening(TShellOpen::Folder, Dir())});
+  }
+
+  // The folder chooser starts at the focused file's folder; a start that has gone is dropped.
+  void selectFolderStartsAtTheFocusedFilesFolder() {
+    Go(Dir() + "sub/");
+    List().SetFocusedRow(0);
+    ChooserAnswer_ = Dir() + "other";
+    Form().Action("SelectFolderAct")->trigger();
+    WaitListed();
+    QCOMPARE(ChooserSaw_, Dir() + "sub/");
+    QCOMPARE(List().ItemsCount(), 1);
+    ChooserAnswer_.reset();
+    std::string folder = Dir() + "gone/";
+    QVERIFY(!SelectFolder(&Form(), QStringLiteral("t"), folder));
+    QCOMPARE(ChooserSaw_, std::string());
+    QCOMPARE(folder, std::string());
+  }
+
+  // Dragging out carries the selected files as URLs that keep every byte of their names; a
+  // click on one row of a selection still selects only that row.
+  void draggingOutCarriesTheSelectedFiles() {
+    const std::string odd = Dir() + "\xFF\xFE.jpg";
+    Touch(odd);
+    Go(Dir());
+    QVERIFY(List().OnDragUrls);
+    List().SetSelected(RowOf("\xFF\xFE.jpg"), true);
+    List().SetSelected(RowOf("a.jpg"), true);
+    QStringList paths;
+    for (const QUrl& url : List().OnDragUrls()) paths << QString::fromStdString(PathOfFileUrl(url));
+    QStringList expected;
+    for (int row : SelectedRows()) expected << QString::fromStdString(Form().FileInfos().List().Items(row)->FullFileName());
+    QCOMPARE(paths, expected);
+    QVERIFY(FileUrl(odd).toEncoded().endsWith("/%FF%FE.jpg"));
+    QCOMPARE(PathOfFileUrl(FileUrl(odd)), odd);
+    List().resize(400, 300);
+    const QRect r = List().visualRect(List().model()->index(RowOf("a.jpg"), 0));
+    QTest::mouseClick(List().viewport(), Qt::LeftButton, {}, r.center());
+    QCOMPARE(SelectedRows(), std::vector<int>{RowOf("a.jpg")});
+    fs::remove(odd);  // QTemporaryDir cannot name it
   }
 
   void qtsOwnTextsAreJapanese() {
