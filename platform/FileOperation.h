@@ -2,9 +2,9 @@
 // every call runs synchronously on the calling thread (the window runs it on a worker).
 //
 // Nothing is lost: a copy is written under a temporary name in the target folder and renamed
-// into place only once it is complete and flushed, so a cancelled or failed copy leaves no part
-// of a file behind; a moved file's source is removed only after its copy is complete and of the
-// right size. An existing target is never replaced unless the conflict callback says so.
+// into place only once it is complete, so a cancelled or failed copy leaves no part of a file
+// behind; a moved file's source is removed only after its copy is complete, flushed to disk and
+// of the right size. An existing target is never replaced unless the conflict callback says so.
 #pragma once
 
 #include <atomic>
