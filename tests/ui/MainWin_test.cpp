@@ -391,6 +391,7 @@ class MainWinTest : public QObject {
     Go(Dir());
     QCOMPARE(List().ItemsCount(), 6);
     Form().AppOptions().ShowMode = 1;
+    Form().FormImage()->SetViewInterval(3600 * 1000);  // no automatic step on a slow machine
     List().SetFocusedRow(4);
     TypeKey(Qt::Key_Return);
     TFormImage& show = *Form().FormImage();
