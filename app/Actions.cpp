@@ -11,6 +11,12 @@ void SetActionHint(QAction& action, const QString& hint) {
   action.setStatusTip(bar < 0 ? hint : hint.mid(bar + 1));
 }
 
+bool ExecuteAction(QAction* action) {
+  if (!action || !action->isEnabled()) return false;
+  action->trigger();
+  return true;
+}
+
 void AddMenuActions(QWidget* menu, std::initializer_list<QAction*> actions) {
   for (QAction* a : actions) {
     if (a) menu->addAction(a);

@@ -261,11 +261,7 @@ QAction* TFormKirvane::Action(const char* objectName) const {
   return findChild<QAction*>(QString::fromLatin1(objectName), Qt::FindDirectChildrenOnly);
 }
 
-bool TFormKirvane::ExecuteAction(QAction* action) {
-  if (!action || !action->isEnabled()) return false;
-  action->trigger();
-  return true;
-}
+bool TFormKirvane::ExecuteAction(QAction* action) { return ::ExecuteAction(action); }
 
 // ---- Settings host ----
 

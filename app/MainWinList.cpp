@@ -14,13 +14,13 @@
 
 #include "app/FileListTexts.h"
 #include "EtcLists/IntegerList.h"
+#include "app/Actions.h"
 #include "app/MainWin.h"
 #include "catalogue/ZmUtils.h"
 #include "columns/ZmListView.h"
 #include "platform/FileTypes.h"
 
 namespace {
-QString ToQ(const std::string& s) { return QString::fromUtf8(s.data(), qsizetype(s.size())); }
 
 // The list's keys, acted on at release (Ctrl and Alt as held then).
 enum class TMod { Any, Ctrl, NoCtrl, Alt };

@@ -19,6 +19,7 @@
 #include <utility>
 #include <vector>
 
+#include "app/Actions.h"
 #include "app/MainWin.h"
 #include "catalogue/ZmUtils.h"
 #include "columns/ZmListView.h"
@@ -28,7 +29,6 @@
 #include "platform/Trash.h"
 
 namespace {
-QString ToQ(const std::string& s) { return QString::fromUtf8(s.data(), qsizetype(s.size())); }
 // A path typed or chosen by the user, as the absolute, clean bytes it names.
 std::string PathFromText(const QString& s) { return AbsolutePath(QFile::encodeName(s).toStdString()); }
 

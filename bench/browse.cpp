@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/Median.h"
 #include "app/MainWin.h"
 #include "columns/ZmListView.h"
 #include "platform/SynchronizePump.h"
@@ -25,10 +26,6 @@ long ResidentKb() {
   return 0;
 }
 
-double Median(std::vector<double> v) {
-  std::sort(v.begin(), v.end());
-  return v.empty() ? 0 : v[v.size() / 2];
-}
 }  // namespace
 
 int main(int argc, char** argv) {

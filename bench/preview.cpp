@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/Median.h"
 #include "app/MainWin.h"
 #include "columns/ZmListView.h"
 #include "imageview/ImgView32.h"
@@ -24,11 +25,6 @@
 #include "platform/SynchronizePump.h"
 
 namespace {
-double Median(std::vector<double> v) {
-  std::sort(v.begin(), v.end());
-  return v.empty() ? 0 : v[v.size() / 2];
-}
-
 // Runs the event loop until `done`, and returns the largest gap between the ticks of a 1 ms timer
 // meanwhile (the first tick counts from the call).
 double LargestGapUntil(const std::function<bool()>& done) {

@@ -16,17 +16,13 @@
 #include <string>
 #include <vector>
 
+#include "bench/Median.h"
 #include "imageview/ZmGraphicExTypes.h"
 #include "imageview/ZmImgView32.h"
 #include "platform/SynchronizePump.h"
 #include "slideshow/FormImage.h"
 
 namespace {
-double Median(std::vector<double> v) {
-  std::sort(v.begin(), v.end());
-  return v.empty() ? 0 : v[v.size() / 2];
-}
-
 class THost : public IFormImageHost {
  public:
   std::string Folder;

@@ -16,20 +16,17 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
+#include "app/Actions.h"
 #include "app/FileListTexts.h"
+#include "catalogue/ZmUtils.h"
 #include "imageview/ZmImgView32.h"
 #include "slideshow/ColorBox.h"
 
 namespace {
 const QString AppTitle = QStringLiteral("Kirvane");
 
-QString ToQ(std::string_view s) { return QString::fromUtf8(s.data(), qsizetype(s.size())); }
-
-// A file name for a title: the bytes of a name that is not UTF-8 shown as the file system would.
-QString FileNameText(const std::string& path) {
-  const size_t slash = path.rfind('/');
-  return QFile::decodeName(QByteArray::fromStdString(path.substr(slash == std::string::npos ? 0 : slash + 1)));
-}
+// A path's bytes as the file system would show them (names need not be UTF-8).
+QString PathText(std::string_view s) { return QFile::decodeName(QByteArray(s.data(), qsizetype(s.size()))); }
 }  // namespace
 
 TFormImage::TFormImage(IFormImageHost& host, QWidget* parent) : QMainWindow(parent), Host_(host) {
@@ -247,8 +244,7 @@ void TFormImage::UpdateTitle() {
   const std::string path = Host_.SlidePath(index);
   const std::string_view folder = Host_.SlideFolder(index);
   const QString title =
-      FileNameText(path) + QLatin1Char(' ') + QFile::decodeName(QByteArray(folder.data(), qsizetype(folder.size()))) +
-      QStringLiteral(" - ") + AppTitle;
+      PathText(ExtractFileName(path)) + QLatin1Char(' ') + PathText(folder) + QStringLiteral(" - ") + AppTitle;
   if (windowTitle() != title) setWindowTitle(title);
 }
 

@@ -5,6 +5,7 @@
 #include <QKeyEvent>
 #include <QMenuBar>
 
+#include "app/Actions.h"
 #include "imageview/ZmImgView32.h"
 #include "slideshow/FormImage.h"
 
@@ -57,12 +58,6 @@ TSlideKey SlideKeyOf(const QKeyEvent& e) {
 
 TSlideModifiers SlideModifiersOf(Qt::KeyboardModifiers m) {
   return {bool(m & Qt::ShiftModifier), bool(m & Qt::ControlModifier), bool(m & Qt::AltModifier)};
-}
-
-bool ExecuteAction(QAction* action) {
-  if (!action || !action->isEnabled()) return false;
-  action->trigger();
-  return true;
 }
 
 }  // namespace
