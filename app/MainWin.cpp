@@ -130,6 +130,7 @@ void TFormKirvane::FormCreate() {
   CreateDropTargets();
   InstallIdleUpdate();
   STVChangeAttached_ = true;
+  FileCommands_ = std::make_unique<TFileCommands>(this, AppOptions_->CommonSendPath);
   FormImage_ = std::make_unique<TFormImage>(*this);
 }
 

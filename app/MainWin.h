@@ -23,6 +23,7 @@
 #include "app/ZmRecentControl.h"
 #include "catalogue/ZmFileInfos.h"
 #include "columns/ZmListColumnInfo.h"
+#include "dialogs/FileCommands.h"
 #include "imageview/ZmGraphicExItemList.h"
 #include "imageview/ZmImageLoader.h"
 #include "imageview/ZmImgView32.h"
@@ -82,6 +83,7 @@ class TFormKirvane : public QMainWindow, public IKirvaneOptionsHost, public IFor
   TImgView32* Preview() const { return ImgView32; }
   TZmImageLoader& PreviewLoader() { return PreviewLoader_; }
   TFormImage* FormImage() const { return FormImage_.get(); }
+  TFileCommands& FileCommands() override { return *FileCommands_; }
   QDialog* FindDialog() const { return FindDialog1; }
   QString StatusText(int panel) const;
   QAction* Action(const char* objectName) const;
@@ -184,6 +186,8 @@ class TFormKirvane : public QMainWindow, public IKirvaneOptionsHost, public IFor
   void OpenShellActExecute();
   void OpenExplorerActExecute();
   void OpenFolderActExecute();
+  void TransferActExecute(TFileTransfer kind);
+  void DeleteFileActExecute();
   void SearchFindActExecute();
   void CreateFindDialog();
   void FindDialog1Find();
@@ -257,6 +261,7 @@ class TFormKirvane : public QMainWindow, public IKirvaneOptionsHost, public IFor
   TZmColumnInfos ZmColumnInfosKv;
   TZmRecentMenus* RecentMenus_ = nullptr;
   std::unique_ptr<TFormImage> FormImage_;  // the slideshow window, hidden until a slideshow starts
+  std::unique_ptr<TFileCommands> FileCommands_;  // copy, move and delete of both windows
   int FoldersSearched_ = 0;
 
   // ---- Widgets ----

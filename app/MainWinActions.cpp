@@ -102,8 +102,6 @@ void TFormKirvane::CreateActions() {
     this->*spec.Member = a;
   }
   FolderBarVisibleAct->setChecked(true);
-  // Copying, moving and deleting files wait for the file engine; until then they are shown disabled.
-  for (QAction* a : {CopyFileAct, MoveFileAct, DeleteFileAct}) a->setEnabled(false);
   // No display-settings command is known on this desktop, so the item is not offered.
   ZmOpenDeskAction1->setVisible(false);
   ZmViewHelpHtmlActionKv->setShortcut(QKeySequence(Qt::Key_F1));
@@ -262,6 +260,9 @@ void TFormKirvane::ConnectCommands() {
   on(OpenShellAct, &TFormKirvane::OpenShellActExecute);
   on(OpenExplorerAct, &TFormKirvane::OpenExplorerActExecute);
   on(OpenFolderAct, &TFormKirvane::OpenFolderActExecute);
+  connect(CopyFileAct, &QAction::triggered, this, [this] { TransferActExecute(TFileTransfer::Copy); });
+  connect(MoveFileAct, &QAction::triggered, this, [this] { TransferActExecute(TFileTransfer::Move); });
+  on(DeleteFileAct, &TFormKirvane::DeleteFileActExecute);
   on(SearchFindAct, &TFormKirvane::SearchFindActExecute);
   on(SearchFindNextAct, &TFormKirvane::FindDialog1Find);
   on(SelectAllAct, &TFormKirvane::SelectAllActExecute);

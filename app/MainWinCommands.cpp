@@ -1,10 +1,11 @@
-// The commands on the files of the list: open them with their program, in the file manager or as
-// folder windows; the find dialog; files dropped on the list or the folder tree, and files
+// The commands on the files of the list: copy, move or delete them; open them with their program,
+// in the file manager or as folder windows; the find dialog; files dropped on the list or the folder tree, and files
 // dragged out of the list.
 #include <QCheckBox>
 #include <QDialog>
 #include <QDropEvent>
 #include <QGridLayout>
+#include <QGuiApplication>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -98,6 +99,22 @@ void TFormKirvane::OpenFolderActExecute() {
     if (const TZmRecentItem* now = ZmRecentControl1.NowItem()) folders.push_back(now->Folder);
   for (const std::string& f : folders)
     if (DirectoryExists(f)) OpenFolder(f);
+}
+
+// ---- Copy, move, delete ----
+
+void TFormKirvane::TransferActExecute(TFileTransfer kind) {
+  std::vector<std::string> paths;
+  for (const TZmFileInfo* f : SelectedFiles()) paths.push_back(f->FullFileName());
+  FileCommands_->TransferTo(kind, std::move(paths), this);
+}
+
+void TFormKirvane::DeleteFileActExecute() {
+  // Shift held at this moment deletes for good instead of to the trash.
+  const bool permanent = QGuiApplication::queryKeyboardModifiers() & Qt::ShiftModifier;
+  std::vector<std::string> paths;
+  for (const TZmFileInfo* f : SelectedFiles()) paths.push_back(f->FullFileName());
+  FileCommands_->Delete(std::move(paths), permanent, this);
 }
 
 // ---- Find ----

@@ -27,6 +27,8 @@ void TFormKirvane::ActionList1Update() {
   };
   enable({MoveThisFolderAct, NameCopyAct}, focused);
   enable({OpenShellAct, OpenExplorerAct}, selected);
+  // One file operation at a time: the next waits until the running one has ended.
+  enable({CopyFileAct, MoveFileAct, DeleteFileAct}, selected && !FileCommands_->Busy());
   enable({SearchFindAct, SearchFindNextAct, SelectAllAct, SelectChangeAct}, rows > 0);
   enable({BackAct}, !ZmRecentControl1.BackMenu().empty());
   enable({ForwardAct}, !ZmRecentControl1.ForwardMenu().empty());

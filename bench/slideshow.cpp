@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "bench/Median.h"
+#include "dialogs/FileCommands.h"
 #include "imageview/ZmGraphicExTypes.h"
 #include "imageview/ZmImgView32.h"
 #include "platform/SynchronizePump.h"
@@ -38,6 +39,9 @@ class THost : public IFormImageHost {
   void SetSlideShowMode(uint8_t m) override { Mode = m; }
   void SlideShown(int) override {}
   void SlideShowEnded(int) override {}
+  TFileCommands& FileCommands() override { return Commands; }
+  std::string SendPath;
+  TFileCommands Commands{nullptr, SendPath};
 };
 
 double Ms(const QElapsedTimer& t) { return double(t.nsecsElapsed()) / 1e6; }

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <functional>
 #include <memory>
 #include <string_view>
 
@@ -109,7 +110,7 @@ class TTransfer {
         return;
       }
       switch (answer) {
-        case TConflictAnswer::Skip: return Issue(source, TFileIssueKind::Skipped, "同じ名前のファイルがあります");
+        case TConflictAnswer::Skip: return Issue(source, TFileIssueKind::Declined, "同じ名前のファイルがあります");
         case TConflictAnswer::Overwrite:
           if (S_ISDIR(existing.st_mode))
             return Issue(source, TFileIssueKind::Failed, "同じ名前のフォルダがあるため上書きできません");
@@ -149,7 +150,11 @@ class TTransfer {
   // Copies `source` to a temporary name in the target folder and renames it to `target` once
   // complete; "" when done, else why not (the temporary file is then gone).
   std::string Copy(const std::string& source, const struct stat& st, const std::string& target, bool replace) {
-    const std::string temp = Folder_ + ".kirvane-copy-" + std::to_string(getpid()) + "-" + std::to_string(++Serial_);
+    // A run that crashed under the same process id may have left a temporary name behind.
+    std::string temp;
+    struct stat left {};
+    do temp = Folder_ + ".kirvane-copy-" + std::to_string(getpid()) + "-" + std::to_string(++Serial_);
+    while (lstat(temp.c_str(), &left) == 0);
     std::string why = S_ISLNK(st.st_mode) ? CopyLink(source, st, temp) : CopyData(source, st, temp);
     if (why.empty()) {
       const int error = replace ? (rename(temp.c_str(), target.c_str()) == 0 ? 0 : errno) : RenameNoReplace(temp, target);
@@ -259,28 +264,45 @@ TFileOperationResult TransferFiles(TFileTransfer kind, const std::vector<std::st
   return TTransfer(kind, folder, callbacks).Run(sources);
 }
 
-TFileOperationResult DeleteFiles(const std::vector<std::string>& paths) {
+namespace {
+
+// Deleting and trashing share their walk: progress per file, a look at the cancel flag between files.
+TFileOperationResult RemoveEach(const std::vector<std::string>& paths, const TFileOperationCallbacks& callbacks,
+                                const std::function<void(const std::string&, TFileOperationResult&)>& remove) {
   TFileOperationResult result;
+  TFileProgress progress;
+  progress.FileCount = paths.size();
   for (const std::string& path : paths) {
+    if (callbacks.Cancel && callbacks.Cancel->load(std::memory_order_relaxed)) {
+      result.Cancelled = true;
+      break;
+    }
+    progress.Source = path;
+    if (callbacks.Progress) callbacks.Progress(progress);
+    ++progress.FileIndex;
     struct stat st {};
-    if (!CheckEntry(path, st, result)) continue;
-    if (unlink(path.c_str()) == 0) ++result.Done;
-    else result.Issues.push_back({path, TFileIssueKind::Failed, ReasonText(errno)});
+    if (CheckEntry(path, st, result)) remove(path, result);
   }
   return result;
 }
 
-TFileOperationResult TrashFiles(const std::vector<std::string>& paths, const TTrashOptions& options) {
-  TFileOperationResult result;
-  for (const std::string& path : paths) {
-    struct stat st {};
-    if (!CheckEntry(path, st, result)) continue;
+}  // namespace
+
+TFileOperationResult DeleteFiles(const std::vector<std::string>& paths, const TFileOperationCallbacks& callbacks) {
+  return RemoveEach(paths, callbacks, [](const std::string& path, TFileOperationResult& result) {
+    if (unlink(path.c_str()) == 0) ++result.Done;
+    else result.Issues.push_back({path, TFileIssueKind::Failed, ReasonText(errno)});
+  });
+}
+
+TFileOperationResult TrashFiles(const std::vector<std::string>& paths, const TFileOperationCallbacks& callbacks,
+                                const TTrashOptions& options) {
+  return RemoveEach(paths, callbacks, [&options](const std::string& path, TFileOperationResult& result) {
     const TTrashOutcome outcome = MoveToTrash(path, options);
     if (outcome.Result == TTrashResult::Moved) ++result.Done;
     else
       result.Issues.push_back(
           {path, outcome.Result == TTrashResult::NoTrash ? TFileIssueKind::NoTrash : TFileIssueKind::Failed,
            outcome.Message});
-  }
-  return result;
+  });
 }

@@ -45,7 +45,8 @@ struct TFileOperationCallbacks {
 };
 
 enum class TFileIssueKind {
-  Skipped,    // left alone on purpose: a folder, a conflict answered with skip, not a regular file
+  Skipped,    // left alone on purpose: a folder, not a regular file
+  Declined,   // left alone because a conflict was answered with skip
   Failed,     // could not be done; nothing of it was lost
   NoTrash,    // trashing only: its file system has no usable trash (permanent deletion may be offered)
   Cancelled,  // the file in progress when the run was cancelled; it is untouched
@@ -71,11 +72,13 @@ TFileOperationResult TransferFiles(TFileTransfer kind, const std::vector<std::st
                                    const std::string& targetFolder, const TFileOperationCallbacks& callbacks = {});
 
 // Deletes each file of `paths` for good (a link itself, never its target); folders are skipped.
-TFileOperationResult DeleteFiles(const std::vector<std::string>& paths);
+// Of the callbacks, Progress (bytes stay 0) and Cancel count.
+TFileOperationResult DeleteFiles(const std::vector<std::string>& paths, const TFileOperationCallbacks& callbacks = {});
 
 // Moves each file of `paths` to the trash through MoveToTrash; folders are skipped. Files whose
 // file system has no usable trash are reported as NoTrash and stay where they are.
-TFileOperationResult TrashFiles(const std::vector<std::string>& paths, const TTrashOptions& options = {});
+TFileOperationResult TrashFiles(const std::vector<std::string>& paths, const TFileOperationCallbacks& callbacks = {},
+                                const TTrashOptions& options = {});
 
 // The name a kept-both file takes: "name (n).ext"; a name starting with its only dot has no extension.
 std::string NumberedName(const std::string& name, unsigned n);

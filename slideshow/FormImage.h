@@ -35,6 +35,7 @@ class QSpinBox;
 class QTimer;
 class QToolBar;
 class QToolButton;
+class TFileCommands;
 class TZmColorBox;
 class TZmImgView32;
 
@@ -57,6 +58,8 @@ class IFormImageHost {
   // The slideshow ended on `index` (possibly out of range): the main list scrolls it into view
   // and takes the keyboard focus.
   virtual void SlideShowEnded(int index) = 0;
+  // The application's copy, move and delete, shared with the main window.
+  virtual TFileCommands& FileCommands() = 0;
 };
 
 class TFormImage : public QMainWindow {

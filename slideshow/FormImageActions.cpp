@@ -20,6 +20,7 @@
 #include <QToolButton>
 
 #include "app/Actions.h"
+#include "dialogs/FileCommands.h"
 #include "imageview/BitmapClipboard.h"
 #include "imageview/ZmImgView32.h"
 #include "platform/FileSystem.h"
@@ -146,8 +147,6 @@ void TFormImage::CreateActions() {
   PlaceGroup = group({ImgPlaceBottomLeftAct, ImgPlaceBottomAct, ImgPlaceBottomRightAct, ImgPlaceLeftAct,
                       ImgPlaceCenterAct, ImgPlaceRightAct, ImgPlaceTopLeftAct, ImgPlaceTopAct, ImgPlaceTopRightAct});
 
-  // Copying, moving and deleting wait for the file engine; until then they are shown disabled.
-  for (QAction* a : {CopyFileOneAct, MoveFileOneAct, DeleteFileOneAct}) a->setEnabled(false);
   BarVisibleAct->setChecked(true);
 
   SetActionIcons(*this, {
@@ -326,6 +325,20 @@ void TFormImage::ConnectCommands() {
   onShown(OpenFolderOneAct, [](const std::string&, const std::string& folder) {
     if (DirectoryExists(folder)) OpenFolder(folder);
   });
+  // Copy, move and delete of the shown file: its dialogs belong to this window.
+  auto onFile = [this](QAction* a, std::function<void(TFileCommands&, std::string)> run) {
+    connect(a, &QAction::triggered, this, [this, run] {
+      const int index = Host_.SlideNowIndex();
+      if (index < 0 || index >= Host_.SlideCount()) return;
+      if (std::string path = Host_.SlidePath(index); FileExists(path)) run(Host_.FileCommands(), std::move(path));
+    });
+  };
+  onFile(CopyFileOneAct, [this](TFileCommands& c, std::string path) { c.TransferTo(TFileTransfer::Copy, {path}, this); });
+  onFile(MoveFileOneAct, [this](TFileCommands& c, std::string path) { c.TransferTo(TFileTransfer::Move, {path}, this); });
+  onFile(DeleteFileOneAct, [this](TFileCommands& c, std::string path) {
+    // Shift held at this moment deletes for good instead of to the trash.
+    c.Delete({path}, QGuiApplication::queryKeyboardModifiers() & Qt::ShiftModifier, this);
+  });
 
   connect(ColorBox_, &TZmColorBox::ColorChosen, this, [this](TColor color) {
     ImgView32_->SetBGColor(color);
@@ -384,6 +397,9 @@ void TFormImage::ActionListUpdate() {
   enable(ImageCopyAct, ImgView32_->LoadErrorText().isEmpty() && !ImgView32_->Bitmap().Empty());
   enable(TitleBarVisibleAct, !FullScreenAct->isChecked());
   enable(ShowModeAutoStopAct, Host_.SlideShowMode() == 1);
+  const int index = Host_.SlideNowIndex();
+  const bool fileCommands = index >= 0 && index < Host_.SlideCount() && !Host_.FileCommands().Busy();
+  for (QAction* a : {CopyFileOneAct, MoveFileOneAct, DeleteFileOneAct}) enable(a, fileCommands);
 
   // Each drop-down button carries the command of the current choice; values outside a choice
   // (a hand-edited settings file) check nothing and leave the button as it is.

@@ -79,22 +79,19 @@ int RunTransfer(const char* command, TFileTransfer kind, int argc, char** argv) 
   return Report(command, TransferFiles(kind, paths, folder, callbacks));
 }
 
-int RunRemove(const char* command, TFileOperationResult (*remove)(const std::vector<std::string>&), int argc,
-              char** argv) {
+int RunRemove(const char* command, bool trash, int argc, char** argv) {
   if (argc == 1 && std::strcmp(argv[0], "--help") == 0) {
     std::printf("%s%s", RemoveUsage, HelpText);
     return 0;
   }
   std::vector<std::string> paths;
   if (!ParseArguments(argc, argv, paths, nullptr) || paths.empty()) return Usage(RemoveUsage);
-  return Report(command, remove(paths));
+  return Report(command, trash ? TrashFiles(paths) : DeleteFiles(paths));
 }
-
-TFileOperationResult TrashAll(const std::vector<std::string>& paths) { return TrashFiles(paths); }
 
 }  // namespace
 
 int RunCopy(int argc, char** argv) { return RunTransfer("copy", TFileTransfer::Copy, argc, argv); }
 int RunMove(int argc, char** argv) { return RunTransfer("move", TFileTransfer::Move, argc, argv); }
-int RunTrash(int argc, char** argv) { return RunRemove("trash", TrashAll, argc, argv); }
-int RunDelete(int argc, char** argv) { return RunRemove("delete", DeleteFiles, argc, argv); }
+int RunTrash(int argc, char** argv) { return RunRemove("trash", true, argc, argv); }
+int RunDelete(int argc, char** argv) { return RunRemove("delete", false, argc, argv); }

@@ -97,6 +97,7 @@ TEST_F(FileOperationTest, ConflictAnswersAndApplyToAll) {
       EXPECT_EQ(questions, c.Questions);
       EXPECT_EQ(Contents(Dst), c.Target);
       EXPECT_EQ(r.Issues.size(), c.Skipped);
+      for (const TFileIssue& i : r.Issues) EXPECT_EQ(i.Kind, TFileIssueKind::Declined);
       EXPECT_EQ(r.Done, 2 - c.Skipped);
       // A moved file leaves its folder; a skipped one stays.
       EXPECT_EQ(Contents(Src).size(), kind == TFileTransfer::Copy ? 2 : c.Skipped);
@@ -190,6 +191,36 @@ TEST_F(FileOperationTest, NamesWithNewlinesAndBytesThatAreNotUtf8) {
   EXPECT_EQ(NumberedName("noext", 2), "noext (2)");
 }
 
+// Names at the system's limits fail cleanly, with nothing lost: a numbered name that no longer
+// fits, a path beyond PATH_MAX, and a temporary name a crashed run left behind.
+TEST_F(FileOperationTest, NamesAtTheLimitsAndLeftoverTemporaryNames) {
+  const std::string longName(251, 'n');
+  const std::string full = Source(longName + ".jpg", "new");
+  WriteText(Dst + longName + ".jpg", "old");
+  const auto keepBoth = [](const std::string&, const std::string&) {
+    return TConflictChoice{TConflictAnswer::KeepBoth, true};
+  };
+  TFileOperationResult r = TransferFiles(TFileTransfer::Move, {full}, Dst, {.Conflict = keepBoth});
+  EXPECT_EQ(Reasons(r), std::vector<std::string>{"パスが長すぎます"});
+
+  std::string deep = Src;
+  while (deep.size() < 4200) deep += std::string(200, 'd') + "/";
+  r = TransferFiles(TFileTransfer::Copy, {deep + "x.jpg"}, Dst);
+  EXPECT_EQ(Reasons(r), std::vector<std::string>{"パスが長すぎます"});
+  r = TransferFiles(TFileTransfer::Copy, {full}, deep);
+  EXPECT_EQ(r.Done, 0u);
+  ASSERT_EQ(r.Issues.size(), 1u);
+
+  for (int serial = 1; serial <= 3; ++serial)
+    WriteText(Dst + ".kirvane-copy-" + std::to_string(getpid()) + "-" + std::to_string(serial), "left");
+  r = TransferFiles(TFileTransfer::Copy, {Source("c.txt", "c")}, Dst);
+  EXPECT_TRUE(r.AllDone());
+  EXPECT_EQ(ReadText(Dst + "c.txt"), "c");
+  for (int serial = 1; serial <= 3; ++serial)
+    fs::remove(Dst + ".kirvane-copy-" + std::to_string(getpid()) + "-" + std::to_string(serial));
+  ExpectNothingLost(Dst);
+}
+
 TEST_F(FileOperationTest, ATargetFolderWithoutWritePermission) {
   if (geteuid() == 0) GTEST_SKIP() << "running as root, where permission bits do not stop writes";
   const std::string file = Source("a.txt", "a");
@@ -258,7 +289,7 @@ TEST_F(FileOperationTest, DeleteAndTrashEachFile) {
   WriteText(mount + "/.Trash-" + std::to_string(getuid()), "in the way");
   WriteText(mount + "/.Trash", "in the way");
   const TTrashOptions options{[&](const std::string& f) { return f.starts_with(mount) ? mount : std::string("/"); }};
-  r = TrashFiles({a, folder}, options);
+  r = TrashFiles({a, folder}, {}, options);
   ASSERT_EQ(r.Issues.size(), 2u);
   EXPECT_EQ(r.Issues[0].Kind, TFileIssueKind::NoTrash);
   EXPECT_EQ(r.Issues[1].Kind, TFileIssueKind::Skipped);

@@ -22,6 +22,8 @@
 #include <QTimer>
 #include <QToolButton>
 #include <QTreeView>
+#include <QTreeWidget>
+#include <QCheckBox>
 
 #include <signal.h>
 #include <sys/stat.h>
@@ -110,6 +112,27 @@ class MainWinTest : public QObject {
     p.start(QStringLiteral(KV_BIN_DIR "/kirvane"), args);
     QVERIFY(p.waitForStarted());
   }
+  // The visible window of that name, once it has opened; null when it does not.
+  template <class T = QWidget>
+  static T* WaitWindow(const char* name) {
+    T* found = nullptr;
+    return QTest::qWaitFor([&] { return (found = FindWindow<T>(name)) != nullptr; }, 10000) ? found : nullptr;
+  }
+  // Clicks the button of that name in the window of that name, once it has opened.
+  static bool Answer(const char* window, const QString& button) {
+    auto* w = WaitWindow(window);
+    auto* b = w ? w->findChild<QAbstractButton*>(button) : nullptr;
+    if (b) b->click();
+    return b;
+  }
+  template <class T = QWidget>
+  static T* FindWindow(const char* name) {
+    for (QWidget* w : QApplication::topLevelWidgets())
+      if (w->isVisible() && w->objectName() == QLatin1String(name))
+        if (T* t = qobject_cast<T*>(w)) return t;
+    return nullptr;
+  }
+  void WaitFileCommandsIdle() { QTRY_VERIFY_WITH_TIMEOUT(!Form().FileCommands().Busy(), 20000); }
   void ReleaseKey(int key, Qt::KeyboardModifiers mods = {}) { QTest::keyRelease(&List(), Qt::Key(key), mods); }
   void TypeKey(int key, Qt::KeyboardModifiers mods = {}) {
     QTest::keyPress(&List(), Qt::Key(key), mods);
@@ -435,9 +458,8 @@ class MainWinTest : public QObject {
     Form().ActionList1Update();
     QVERIFY(Form().Action("OpenShellAct")->isEnabled());
     QVERIFY(!Form().Action("NameCopyAct")->isEnabled());
-    // Copying, moving and deleting are not offered until they work.
     for (const char* name : {"CopyFileAct", "MoveFileAct", "DeleteFileAct"})
-      QVERIFY2(!Form().Action(name)->isEnabled(), name);
+      QVERIFY2(Form().Action(name)->isEnabled(), name);
     fs::create_directories(Dir() + "empty");
     Go(Dir() + "empty/");
     QCOMPARE(Form().NowIndex, -1);
@@ -588,6 +610,90 @@ class MainWinTest : public QObject {
     QTest::mouseClick(List().viewport(), Qt::LeftButton, {}, r.center());
     QCOMPARE(SelectedRows(), std::vector<int>{RowOf("a.jpg")});
     fs::remove(odd);  // QTemporaryDir cannot name it
+  }
+
+  // Copy and move into the chosen folder, which is remembered; a conflict is asked about and
+  // answered for all; a file gone since the listing is reported; the rows stay until a refresh.
+  void copyAndMoveAskOnConflictsAndReportWhatFailed() {
+    Go(Dir());
+    Touch(Dir() + "other/a.jpg", "old");
+    Touch(Dir() + "other/b.png", "old");
+    List().SelectAll();
+    fs::remove(Dir() + "B2.PNG");
+    Form().AppOptions().CommonSendPath = Dir() + "sub/";
+    ChooserAnswer_.reset();
+    Form().Action("CopyFileAct")->trigger();
+    QCOMPARE(ChooserSaw_, Dir() + "sub/");  // cancelled: nothing happens, the folder is kept
+    QCOMPARE(Form().AppOptions().CommonSendPath, Dir() + "sub/");
+    QVERIFY(!Form().FileCommands().Busy());
+
+    ChooserAnswer_ = Dir() + "other/";
+    Form().Action("CopyFileAct")->trigger();
+    auto* question = WaitWindow<QMessageBox>("ConflictQuestion");
+    QVERIFY(question);
+    Form().ActionList1Update();
+    QVERIFY(!Form().Action("MoveFileAct")->isEnabled());  // one operation at a time
+    question->checkBox()->setChecked(true);
+    question->findChild<QPushButton*>(QStringLiteral("両方残す"))->click();
+    auto* report = WaitWindow<QDialog>("FileReport");
+    QVERIFY(report);
+    WaitFileCommandsIdle();
+    QCOMPARE(Form().AppOptions().CommonSendPath, Dir() + "other/");
+    QCOMPARE(Text(Dir() + "other/a (2).jpg"), std::string("x"));
+    QCOMPARE(Text(Dir() + "other/b (2).png"), std::string("x"));
+    QCOMPARE(Text(Dir() + "other/a.jpg"), std::string("old"));
+    auto* rows = report->findChild<QTreeWidget*>();
+    QCOMPARE(rows->topLevelItemCount(), 1);
+    QCOMPARE(rows->topLevelItem(0)->text(0), QString::fromStdString(Dir() + "B2.PNG"));
+    QCOMPARE(rows->topLevelItem(0)->text(1), QStringLiteral("ファイルが見つかりません"));
+    report->close();
+
+    Form().ActionList1Update();
+    Form().Action("MoveFileAct")->trigger();  // skipping a conflict is the user's answer: no report
+    QVERIFY(Answer("ConflictQuestion", QStringLiteral("スキップ")));
+    QVERIFY(Answer("ConflictQuestion", QStringLiteral("キャンセル")));
+    WaitFileCommandsIdle();
+    QVERIFY(fs::exists(Dir() + "a.jpg") && fs::exists(Dir() + "b.png"));
+    QCOMPARE(Text(Dir() + "other/b.png"), std::string("old"));
+    QVERIFY(!FindWindow("FileReport"));
+    QCOMPARE(List().ItemsCount(), 3);
+  }
+
+  void deleteConfirmsThenTrashesOrDeletesForGood_data() {
+    QTest::addColumn<bool>("shift");
+    QTest::addColumn<bool>("trashUsable");
+    QTest::newRow("to the trash") << false << true;
+    QTest::newRow("Shift: for good") << true << true;
+    QTest::newRow("no trash: offered for good") << false << false;
+  }
+  void deleteConfirmsThenTrashesOrDeletesForGood() {
+    QFETCH(bool, shift);
+    QFETCH(bool, trashUsable);
+    Go(Dir());
+    List().SetFocusedRow(RowOf("a.jpg"));
+    List().SetSelected(RowOf("a.jpg"), true);
+    QTemporaryDir place;
+    const std::string data = place.path().toStdString() + "/data";
+    if (!trashUsable) Touch(data);  // a file where the trash would be created
+    const QByteArray saved = qgetenv("XDG_DATA_HOME");
+    qputenv("XDG_DATA_HOME", QByteArray::fromStdString(data + "/share"));
+    TypeKey(Qt::Key_Delete, shift ? Qt::ShiftModifier : Qt::NoModifier);
+    auto* confirm = WaitWindow<QMessageBox>("DeleteConfirmation");
+    QVERIFY(confirm);
+    QCOMPARE(confirm->windowTitle(), shift ? QStringLiteral("ファイルの完全な削除") : QStringLiteral("ファイルの削除"));
+    QVERIFY(confirm->text().startsWith(QStringLiteral("「a.jpg」")));
+    confirm->button(QMessageBox::Yes)->click();
+    if (!trashUsable) {
+      auto* offer = WaitWindow<QMessageBox>("PermanentDeletionOffer");
+      QVERIFY(offer);
+      offer->button(QMessageBox::Yes)->click();
+    }
+    WaitFileCommandsIdle();
+    qputenv("XDG_DATA_HOME", saved);
+    QVERIFY(!fs::exists(Dir() + "a.jpg"));
+    QCOMPARE(fs::exists(data + "/share/Trash/files/a.jpg"), !shift && trashUsable);
+    QCOMPARE(List().ItemsCount(), 3);
+    QVERIFY(!FindWindow("FileReport"));
   }
 
   void qtsOwnTextsAreJapanese() {
