@@ -221,6 +221,13 @@ bool TFormKirvane::event(QEvent* e) {
 }
 
 void TFormKirvane::closeEvent(QCloseEvent* e) {
+  // A cancelled copy loses nothing, but the user may rather let it finish.
+  if (FileCommands_ && FileCommands_->Running() &&
+      QMessageBox::question(this, QStringLiteral("終了"), QStringLiteral("ファイルの操作を実行中です。中止して終了しますか?"),
+                            QMessageBox::Yes | QMessageBox::No, QMessageBox::No) != QMessageBox::Yes) {
+    e->ignore();
+    return;
+  }
   FormClose();
   e->accept();
 }
@@ -233,6 +240,7 @@ void TFormKirvane::FormClose() {
   try {
     StopActExecute();
     SetRowCount(0);
+    FileCommands_->Abort();
   } catch (...) {
   }
   // The program ends with its main window: a slideshow still shown would keep it alive.

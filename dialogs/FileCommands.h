@@ -32,6 +32,8 @@ class TFileCommands : public QObject {
   ~TFileCommands() override;
 
   bool Busy() const { return Busy_; }
+  // A file operation itself runs (not only a question before it).
+  bool Running() const { return Job_ != nullptr; }
 
   // Asks for the target folder ("コピー先フォルダを選択" or "移動先フォルダを選択"), starting
   // at the send path, which takes the chosen folder; then copies or moves the files into it.
