@@ -220,11 +220,16 @@ bool TFormKirvane::event(QEvent* e) {
   return QMainWindow::event(e);
 }
 
-void TFormKirvane::closeEvent(QCloseEvent* e) {
+bool TFormKirvane::MayStopFileOperation() {
   // A cancelled copy loses nothing, but the user may rather let it finish.
-  if (FileCommands_ && FileCommands_->Running() &&
-      QMessageBox::question(this, QStringLiteral("終了"), QStringLiteral("ファイルの操作を実行中です。中止して終了しますか?"),
-                            QMessageBox::Yes | QMessageBox::No, QMessageBox::No) != QMessageBox::Yes) {
+  return !FileCommands_ || !FileCommands_->Running() ||
+         QMessageBox::question(this, QStringLiteral("終了"), QStringLiteral("ファイルの操作を実行中です。中止して終了しますか?"),
+                               QMessageBox::Yes | QMessageBox::No, QMessageBox::No) == QMessageBox::Yes;
+}
+
+void TFormKirvane::closeEvent(QCloseEvent* e) {
+  // The user closing the window is asked; a termination signal (the session ends) is not.
+  if (e->spontaneous() && !MayStopFileOperation()) {
     e->ignore();
     return;
   }

@@ -108,6 +108,8 @@ class TFormKirvane : public QMainWindow, public IKirvaneOptionsHost, public IFor
   void FormCreate();
   void FormActivate();
   void FormClose();
+  // True unless a file operation runs and the user wants it to go on.
+  bool MayStopFileOperation();
   void OnHandOver(const std::string& path);
   void InstallLocaleFormats();
   void KeepUnreadableSettingsFiles();
@@ -170,6 +172,10 @@ class TFormKirvane : public QMainWindow, public IKirvaneOptionsHost, public IFor
   void UpdateStatusBar();
   void UpdateVisibleItems();
   void SetRowCount(int count);
+  void KeyWentDown(int key, Qt::KeyboardModifiers modifiers);
+  // For a key released in the list, the tree or the address combo: whether it acts, and the
+  // modifiers it acts with.
+  bool KeyCameUp(int key, Qt::KeyboardModifiers& modifiers);
   void LVFilesKeyUp(int key, Qt::KeyboardModifiers modifiers);
   void LVFilesClick();
   void LVFilesDblClick();
@@ -253,6 +259,10 @@ class TFormKirvane : public QMainWindow, public IKirvaneOptionsHost, public IFor
   std::unique_ptr<TKirvaneOptions> AppOptions_;
   bool FirstActivated_ = false;
   bool Closing_ = false;
+  struct {
+    int Key = 0;
+    Qt::KeyboardModifiers Modifiers;
+  } KeyDown_;  // the last key other than a modifier that went down, with its modifiers
 
   // ---- Components ----
   std::unique_ptr<IFileTypeProvider> FileTypes_;

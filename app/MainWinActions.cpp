@@ -269,7 +269,9 @@ void TFormKirvane::ConnectCommands() {
   on(SelectChangeAct, &TFormKirvane::SelectChangeActExecute);
   for (QAction* a : {ShowManualAct, ShowAutoAct})
     connect(a, &QAction::triggered, this, [this, a] { ShowBaseActExecute(a); });
-  connect(ZmExitAction1, &QAction::triggered, this, &QWidget::close);
+  connect(ZmExitAction1, &QAction::triggered, this, [this] {
+    if (MayStopFileOperation()) close();
+  });
   connect(CBRecent, &QComboBox::activated, this, [this] { CBRecentSelect(); });
   CBRecent->installEventFilter(this);
   CBRecent->lineEdit()->installEventFilter(this);

@@ -57,6 +57,11 @@ constexpr TListKey ListKeys[] = {
 };
 // clang-format on
 
+bool IsModifierKey(int key) {
+  return key == Qt::Key_Control || key == Qt::Key_Shift || key == Qt::Key_Alt || key == Qt::Key_Meta ||
+         key == Qt::Key_AltGr || key == Qt::Key_Super_L || key == Qt::Key_Super_R;
+}
+
 bool ModifiersMatch(TMod mod, Qt::KeyboardModifiers m) {
   switch (mod) {
     case TMod::Any: return true;
@@ -95,7 +100,7 @@ void TFormKirvane::CreateFileList() {
   LVFiles->RebuildColumns();
   connect(LVFiles, &TZmListView::Change, this, [this] { UpdateStatusBar(); });
   connect(LVFiles, &TZmListView::ColumnClick, this, &TFormKirvane::LVFilesColumnClick);
-  connect(LVFiles, &TZmListView::KeyDown, this, [this](int, Qt::KeyboardModifiers) { KeyDownSeen = true; });
+  connect(LVFiles, &TZmListView::KeyDown, this, &TFormKirvane::KeyWentDown);
   connect(LVFiles, &TZmListView::KeyUp, this, &TFormKirvane::LVFilesKeyUp);
   connect(LVFiles, &TZmListView::MouseMove, this, [this] {
     if (QApplication::activeWindow() == this && !LVFiles->hasFocus()) LVFiles->setFocus();
@@ -227,9 +232,23 @@ void TFormKirvane::UpdateVisibleItems() {
 
 void TFormKirvane::SetRowCount(int count) { LVFiles->SetItemsCount(count); }
 
-void TFormKirvane::LVFilesKeyUp(int key, Qt::KeyboardModifiers modifiers) {
-  if (!KeyDownSeen) return;  // pressed elsewhere, released here
+void TFormKirvane::KeyWentDown(int key, Qt::KeyboardModifiers modifiers) {
+  KeyDownSeen = true;
+  if (!IsModifierKey(key)) KeyDown_ = {key, modifiers};
+}
+
+bool TFormKirvane::KeyCameUp(int key, Qt::KeyboardModifiers& modifiers) {
+  // Keys act at release with the modifiers held when they went down, so a chord whose Ctrl is
+  // let go first, as in quick typing, still counts; the modifier's own release does nothing.
+  if (!KeyDownSeen || IsModifierKey(key)) return false;  // pressed elsewhere, released here
   KeyDownSeen = false;
+  if (key == KeyDown_.Key) modifiers |= KeyDown_.Modifiers;
+  KeyDown_ = {};
+  return true;
+}
+
+void TFormKirvane::LVFilesKeyUp(int key, Qt::KeyboardModifiers modifiers) {
+  if (!KeyCameUp(key, modifiers)) return;
   for (const TListKey& k : ListKeys) {
     if (k.Key != key || !ModifiersMatch(k.Mod, modifiers)) continue;
     switch (k.Command) {
@@ -321,12 +340,12 @@ bool TFormKirvane::eventFilter(QObject* watched, QEvent* e) {
     const bool tree = watched == STV;
     const bool combo = watched == CBRecent || (CBRecent && watched == CBRecent->lineEdit());
     if (tree || combo) {
+      Qt::KeyboardModifiers modifiers = key->modifiers();
       if (press) {
-        KeyDownSeen = true;
-      } else if (!key->isAutoRepeat() && KeyDownSeen) {
-        KeyDownSeen = false;
-        if (tree) STVKeyUp(key->key(), key->modifiers());
-        else CBRecentKeyUp(key->key(), key->modifiers());
+        KeyWentDown(key->key(), modifiers);
+      } else if (!key->isAutoRepeat() && KeyCameUp(key->key(), modifiers)) {
+        if (tree) STVKeyUp(key->key(), modifiers);
+        else CBRecentKeyUp(key->key(), modifiers);
       }
     }
   }

@@ -110,7 +110,8 @@ class TFileJob : public TThread {
   std::optional<TConflictChoice> Answer_;
 };
 
-// The progress window: hidden for the first half second, so quick operations show nothing.
+// The progress window: hidden for the first half second, so quick operations show nothing. Time
+// spent waiting for an answer counts neither for that half second nor for the rate.
 class TFileProgressDialog : public QDialog {
  public:
   TFileProgressDialog(QWidget* parent, const QString& doing, std::function<TFileProgress()> poll)
@@ -137,24 +138,30 @@ class TFileProgressDialog : public QDialog {
     timer->start(100);
   }
 
+  void SetWaiting(bool waiting) {
+    if (waiting) Waiting_.start();
+    else if (Waiting_.isValid()) WaitedMs_ += Waiting_.elapsed(), Waiting_.invalidate();
+  }
+
  private:
   void Tick() {
+    const qint64 workedMs = Clock_.elapsed() - WaitedMs_;
     if (!isVisible()) {
-      if (Clock_.elapsed() < 500) return;
+      if (Waiting_.isValid() || workedMs < 500) return;
       show();
     }
     const TFileProgress p = Poll_();
     File_->setText(NameOf(p.Source));
     Count_->setText(QStringLiteral("%1 / %2 ファイル").arg(std::min(p.FileIndex + 1, p.FileCount)).arg(p.FileCount));
-    const double seconds = double(Clock_.elapsed()) / 1000;
     QString bytes;
     if (p.BytesTotal > 0) {
-      const double rate = double(p.BytesDone) / std::max(seconds, 0.001);
-      bytes = SizeText(p.BytesDone) + QStringLiteral(" / ") + SizeText(p.BytesTotal) + QStringLiteral("  (") +
-              SizeText(uint64_t(rate)) + QStringLiteral("/秒");
-      if (rate > 0 && p.BytesDone < p.BytesTotal)
-        bytes += QStringLiteral("、残り約 %1 秒").arg(qint64(double(p.BytesTotal - p.BytesDone) / rate) + 1);
-      bytes += QStringLiteral(")");
+      bytes = SizeText(p.BytesDone) + QStringLiteral(" / ") + SizeText(p.BytesTotal);
+      if (const double rate = double(p.BytesDone) * 1000 / double(std::max<qint64>(workedMs, 1)); p.BytesDone > 0) {
+        bytes += QStringLiteral("  (") + SizeText(uint64_t(rate)) + QStringLiteral("/秒");
+        if (p.BytesDone < p.BytesTotal)
+          bytes += QStringLiteral("、残り約 %1 秒").arg(qint64(double(p.BytesTotal - p.BytesDone) / rate) + 1);
+        bytes += QStringLiteral(")");
+      }
       Bar_->setValue(int(1000 * double(p.BytesDone) / double(p.BytesTotal)));
     } else if (p.FileCount > 0) {
       Bar_->setValue(int(1000 * p.FileIndex / p.FileCount));
@@ -164,7 +171,8 @@ class TFileProgressDialog : public QDialog {
   }
 
   std::function<TFileProgress()> Poll_;
-  QElapsedTimer Clock_;
+  QElapsedTimer Clock_, Waiting_;
+  qint64 WaitedMs_ = 0;
   QLabel *File_ = nullptr, *Count_ = nullptr, *Bytes_ = nullptr;
   QProgressBar* Bar_ = nullptr;
 };
@@ -267,8 +275,10 @@ void TFileCommands::AskConflict(const std::string& source, const std::string& ta
   box->setEscapeButton(cancel);
   box->setCheckBox(new QCheckBox(QStringLiteral("以降すべてに適用(&A)"), box));
   Question_ = box;
+  if (Progress_) Progress_->SetWaiting(true);
   connect(box, &QMessageBox::finished, this, [=, this] {
     if (Job_ != job) return;
+    if (Progress_) Progress_->SetWaiting(false);
     QAbstractButton* clicked = box->clickedButton();
     if (!clicked || clicked == cancel) return job->Cancel();
     const TConflictAnswer answer = clicked == overwrite ? TConflictAnswer::Overwrite

@@ -341,6 +341,12 @@ class MainWinTest : public QObject {
     TypeKey(Qt::Key_A, Qt::ControlModifier);  // select all
     QCOMPARE(List().SelectedCount(), List().ItemsCount());
     QCOMPARE(Status(0), QStringLiteral("%1 個のオブジェクトを選択").arg(List().ItemsCount()));
+    // Ctrl let go before F, as in quick typing: still Ctrl+F.
+    QTest::keyPress(&List(), Qt::Key_Control, Qt::ControlModifier);
+    QTest::keyPress(&List(), Qt::Key_F, Qt::ControlModifier);
+    QTest::keyRelease(&List(), Qt::Key_Control);
+    QTest::keyRelease(&List(), Qt::Key_F);
+    QVERIFY(Form().FindDialog() && Form().FindDialog()->isVisible());
   }
 
   void stoppingShowsWhatWasFoundAndStartsNoSlideshow() {
