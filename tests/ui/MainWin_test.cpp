@@ -665,6 +665,22 @@ class MainWinTest : public QObject {
     QCOMPARE(List().ItemsCount(), 3);
   }
 
+  // Closing the window cancels a copy: the target is whole or absent, never a part of it.
+  void closingDuringACopyLeavesNoPartOfAFile() {
+    Touch(Dir() + "big/big.jpg", std::string(48 << 20, 'b'));
+    Go(Dir() + "big/");
+    List().SelectAll();
+    ChooserAnswer_ = Dir() + "other/";
+    Form().Action("CopyFileAct")->trigger();
+    QVERIFY(Form().FileCommands().Running() || fs::exists(Dir() + "other/big.jpg"));
+    Form_.reset();
+    QCOMPARE(fs::file_size(Dir() + "big/big.jpg"), uintmax_t(48) << 20);
+    for (const auto& e : fs::directory_iterator(Dir() + "other/")) {
+      QVERIFY2(!e.path().filename().string().starts_with(".kirvane-copy-"), e.path().c_str());
+      if (e.path().filename() == "big.jpg") QCOMPARE(e.file_size(), uintmax_t(48) << 20);
+    }
+  }
+
   void deleteConfirmsThenTrashesOrDeletesForGood_data() {
     QTest::addColumn<bool>("shift");
     QTest::addColumn<bool>("trashUsable");
