@@ -44,6 +44,7 @@ class QTreeView;
 class IFileTypeProvider;
 class TImgView32;
 class TZmListView;
+class TOptionDialog;
 struct TZmListCell;
 class TZmRecentMenus;
 
@@ -167,6 +168,8 @@ class TFormKirvane : public QMainWindow, public IKirvaneOptionsHost, public IFor
   TZmListCell LVFilesData(int row, int kind) const;
   int LVFilesDataFind(const QString& text, int start, bool wrap) const;
   void LVFilesColumnClick(int column);
+  // The catalogue takes the list's sort column and direction and sorts again, keeping the selection.
+  void SortAsTheList();
   void StoreSelection(TZmRecentItem* item) const;
   void RestoreSelection(std::vector<std::string>& files, const std::string& focused);
   void UpdateStatusBar();
@@ -194,6 +197,9 @@ class TFormKirvane : public QMainWindow, public IKirvaneOptionsHost, public IFor
   void OpenFolderActExecute();
   void TransferActExecute(TFileTransfer kind);
   void DeleteFileActExecute();
+  // Options and column settings; `sender` carries the page to open as its tag.
+  void OptionDetailActExecute(QAction* sender);
+  void ApplyOptionDialog(TOptionDialog& dialog);
   void SearchFindActExecute();
   void CreateFindDialog();
   void FindDialog1Find();

@@ -263,6 +263,8 @@ void TFormKirvane::ConnectCommands() {
   connect(CopyFileAct, &QAction::triggered, this, [this] { TransferActExecute(TFileTransfer::Copy); });
   connect(MoveFileAct, &QAction::triggered, this, [this] { TransferActExecute(TFileTransfer::Move); });
   on(DeleteFileAct, &TFormKirvane::DeleteFileActExecute);
+  for (QAction* a : {OptionDetailAct, ColumnsEditAct})
+    connect(a, &QAction::triggered, this, [this, a] { OptionDetailActExecute(a); });
   on(SearchFindAct, &TFormKirvane::SearchFindActExecute);
   on(SearchFindNextAct, &TFormKirvane::FindDialog1Find);
   on(SelectAllAct, &TFormKirvane::SelectAllActExecute);

@@ -34,6 +34,7 @@ void TFormKirvane::ActionList1Update() {
   enable({ForwardAct}, !ZmRecentControl1.ForwardMenu().empty());
   enable({ImgCopyAct, ImgNameCopyAct, ImgCloseAct}, image);
   enable({ShowAct, ShowAutoAct, ShowManualAct}, rows > 0);
+  enable({OptionDetailAct, ColumnsEditAct}, !ZmFileInfos1.List().Busy());
 
   // The switching buttons carry the command of the current mode; other values leave them be.
   QAction* refresh[] = {RefreshAllAct, RefreshFoldersAct, RefreshFilesAct};

@@ -46,6 +46,7 @@
 #include "platform/Shell.h"
 #include "platform/SynchronizePump.h"
 #include "slideshow/FormImage.h"
+#include "tests/support/UiWait.h"
 #include "imageview/ZmImgView32.h"
 
 namespace fs = std::filesystem;
@@ -111,26 +112,6 @@ class MainWinTest : public QObject {
     if (!workingFolder.empty()) p.setWorkingDirectory(QString::fromStdString(workingFolder));
     p.start(QStringLiteral(KV_BIN_DIR "/kirvane"), args);
     QVERIFY(p.waitForStarted());
-  }
-  // The visible window of that name, once it has opened; null when it does not.
-  template <class T = QWidget>
-  static T* WaitWindow(const char* name) {
-    T* found = nullptr;
-    return QTest::qWaitFor([&] { return (found = FindWindow<T>(name)) != nullptr; }, 10000) ? found : nullptr;
-  }
-  // Clicks the button of that name in the window of that name, once it has opened.
-  static bool Answer(const char* window, const QString& button) {
-    auto* w = WaitWindow(window);
-    auto* b = w ? w->findChild<QAbstractButton*>(button) : nullptr;
-    if (b) b->click();
-    return b;
-  }
-  template <class T = QWidget>
-  static T* FindWindow(const char* name) {
-    for (QWidget* w : QApplication::topLevelWidgets())
-      if (w->isVisible() && w->objectName() == QLatin1String(name))
-        if (T* t = qobject_cast<T*>(w)) return t;
-    return nullptr;
   }
   void WaitFileCommandsIdle() { QTRY_VERIFY_WITH_TIMEOUT(!Form().FileCommands().Busy(), 20000); }
   void ReleaseKey(int key, Qt::KeyboardModifiers mods = {}) { QTest::keyRelease(&List(), Qt::Key(key), mods); }
