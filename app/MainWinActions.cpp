@@ -9,6 +9,7 @@
 
 #include "app/Actions.h"
 #include "app/MainWin.h"
+#include "dialogs/FormZmEditFileList.h"
 #include "app/ZmRecentMenus.h"
 
 namespace {
@@ -264,6 +265,9 @@ void TFormKirvane::ConnectCommands() {
   connect(MoveFileAct, &QAction::triggered, this, [this] { TransferActExecute(TFileTransfer::Move); });
   on(DeleteFileAct, &TFormKirvane::DeleteFileActExecute);
   on(JpegErrorCheckAllAct, &TFormKirvane::JpegErrorCheckAllActExecute);
+  connect(ActRecentEdit, &QAction::triggered, this, [this] {
+    if (!ZmFileInfos1.List().Busy()) ExecuteEditFileList(this, RecentFolders_, [this](bool) { FillRecentCombo(); });
+  });
   on(SelectErrorsActVt, &TFormKirvane::SelectErrorsActVtExecute);
   for (QAction* a : {OptionDetailAct, ColumnsEditAct})
     connect(a, &QAction::triggered, this, [this, a] { OptionDetailActExecute(a); });
