@@ -1,6 +1,7 @@
 // Entry point of Kirvane: one instance per user. A second start hands its first argument to the
 // running instance, which comes to the front and opens it; then the second start ends.
 #include <QApplication>
+#include <QIcon>
 
 #include <cstdio>
 #include <string_view>
@@ -58,6 +59,9 @@ int main(int argc, char** argv) {
   int qtArgc = 1;
   QApplication app(qtArgc, argv);
   QApplication::setApplicationName(QStringLiteral("kirvane"));
+  // Ties the windows to kirvane.desktop and its icon where the program is installed.
+  QGuiApplication::setDesktopFileName(QStringLiteral("kirvane"));
+  QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("kirvane")));
   InstallQtJapaneseTexts();
 
   TSingleInstance instance;

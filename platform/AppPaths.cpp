@@ -5,8 +5,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
+#include <string_view>
 
 #include "platform/FileSystem.h"
 
@@ -25,19 +27,40 @@ void MakeFolders(const std::string& folder) {
 
 }  // namespace
 
+std::string InstalledDataFolder(const std::string& programFolder) {
+  constexpr std::string_view Bin = "/bin/";
+  if (!programFolder.ends_with(Bin)) return {};
+  return programFolder.substr(0, programFolder.size() - Bin.size()) + "/share/kirvane/";
+}
+
+std::string ChooseSettingsFolder(const TSettingsPlaceFacts& facts) {
+  if (!facts.ConfigDir.empty()) return WithSlash(facts.ConfigDir);
+  // A root-run program could write into /usr/local/bin, and files of a packaged or installed
+  // program's folder are no place for one user's settings.
+  constexpr std::string_view SystemPrefixes[] = {"/usr/", "/opt/", "/bin/", "/sbin/", "/snap/"};
+  const bool systemFolder = std::ranges::any_of(
+      SystemPrefixes, [&](std::string_view prefix) { return facts.ProgramFolder.starts_with(prefix); });
+  if (facts.ProgramFolderWritable && !systemFolder && !facts.ProgramDataFolder) return facts.ProgramFolder;
+  // The base directory specification ignores a relative XDG_CONFIG_HOME.
+  if (facts.XdgConfigHome.starts_with('/')) return WithSlash(facts.XdgConfigHome) + "kirvane/";
+  if (!facts.Home.empty()) return WithSlash(facts.Home) + ".config/kirvane/";
+  return "/tmp/kirvane/";
+}
+
 std::string SettingsFolder() {
-  if (const char* dir = std::getenv("KIRVANE_CONFIG_DIR"); dir && *dir) {
-    const std::string folder = WithSlash(dir);
-    MakeFolders(folder);
-    return folder;
-  }
-  const std::string exe = ExecutableFolder();
-  if (access(exe.c_str(), W_OK) == 0) return exe;
-  std::string base;
-  if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg && *xdg == '/') base = WithSlash(xdg);
-  else if (const char* home = std::getenv("HOME"); home && *home) base = WithSlash(home) + ".config/";
-  else base = "/tmp/";
-  const std::string folder = base + "kirvane/";
+  auto env = [](const char* name) {
+    const char* value = std::getenv(name);
+    return std::string(value ? value : "");
+  };
+  TSettingsPlaceFacts facts;
+  facts.ConfigDir = env("KIRVANE_CONFIG_DIR");
+  facts.ProgramFolder = ExecutableFolder();
+  facts.ProgramFolderWritable = access(facts.ProgramFolder.c_str(), W_OK) == 0;
+  const std::string data = InstalledDataFolder(facts.ProgramFolder);
+  facts.ProgramDataFolder = !data.empty() && DirectoryExists(data);
+  facts.XdgConfigHome = env("XDG_CONFIG_HOME");
+  facts.Home = env("HOME");
+  const std::string folder = ChooseSettingsFolder(facts);
   MakeFolders(folder);
   return folder;
 }

@@ -1,7 +1,8 @@
 // Where Kirvane keeps its files, kirvane.ini and folder.txt, and how it reads them.
 //
-// Beside the executable when that folder is writable (the portable layout); otherwise
-// $XDG_CONFIG_HOME/kirvane/ (~/.config/kirvane/). KIRVANE_CONFIG_DIR overrides both.
+// Beside the executable for a copy that is not installed (the portable layout: a build folder,
+// or a folder of its own the user may write); otherwise $XDG_CONFIG_HOME/kirvane/
+// (~/.config/kirvane/). KIRVANE_CONFIG_DIR overrides both.
 //
 // The files are the user's: one that exists but cannot be read (not a regular file, larger than
 // the reader's limit, no permission, a read error) is never written over. The main window sets
@@ -15,6 +16,23 @@
 
 // The settings folder, with trailing "/", created when it does not exist yet.
 std::string SettingsFolder();
+
+// What the choice of the settings folder depends on; SettingsFolder() reads it from the process.
+struct TSettingsPlaceFacts {
+  std::string ConfigDir;      // $KIRVANE_CONFIG_DIR
+  std::string ProgramFolder;  // the executable's folder, with trailing "/"
+  bool ProgramFolderWritable = false;
+  bool ProgramDataFolder = false;  // InstalledDataFolder(ProgramFolder) exists
+  std::string XdgConfigHome;       // $XDG_CONFIG_HOME
+  std::string Home;                // $HOME
+};
+// The settings folder for these facts, with trailing "/". The program's own folder is used only
+// where it is writable and is neither under a system prefix (/usr, /opt, ...) nor an installed
+// <prefix>/bin/ (one with <prefix>/share/kirvane/ beside it: a staged or per-user install).
+std::string ChooseSettingsFolder(const TSettingsPlaceFacts& facts);
+
+// <prefix>/share/kirvane/ for a program folder <prefix>/bin/; "" for any other folder.
+std::string InstalledDataFolder(const std::string& programFolder);
 std::string SettingsFilePath();       // <folder>kirvane.ini
 std::string RecentFoldersFilePath();  // <folder>folder.txt
 

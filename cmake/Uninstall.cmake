@@ -1,0 +1,28 @@
+# Removes the files listed in MANIFEST (written by the last install), then the program's data
+# folder <prefix>/share/kirvane/ as far as it is empty. Run as `cmake -DMANIFEST=... -P Uninstall.cmake`;
+# the manifest holds the paths without DESTDIR, which is added here as it was at install.
+if(NOT EXISTS "${MANIFEST}")
+  message(FATAL_ERROR "Nothing to uninstall: ${MANIFEST} is missing (install first)")
+endif()
+file(STRINGS "${MANIFEST}" files)
+set(data_folder "")
+foreach(file ${files})
+  set(file "$ENV{DESTDIR}${file}")
+  if(IS_SYMLINK "${file}" OR EXISTS "${file}")
+    message(STATUS "Removing ${file}")
+    file(REMOVE "${file}")
+  endif()
+  if(file MATCHES "^(.*)/bin/kirvane$")
+    set(data_folder "${CMAKE_MATCH_1}/share/kirvane")
+  endif()
+endforeach()
+# Folders are not in the manifest. rmdir leaves any folder that still holds something.
+if(data_folder AND IS_DIRECTORY "${data_folder}")
+  file(GLOB_RECURSE inner LIST_DIRECTORIES true "${data_folder}/*")
+  list(SORT inner ORDER DESCENDING)
+  foreach(folder ${inner} "${data_folder}")
+    if(IS_DIRECTORY "${folder}" AND NOT IS_SYMLINK "${folder}")
+      execute_process(COMMAND rmdir "${folder}" ERROR_QUIET)
+    endif()
+  endforeach()
+endif()
