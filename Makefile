@@ -6,8 +6,11 @@ JOBS       ?= $(shell nproc)
 CMAKE_GEN  := -G Ninja
 FUZZ_SECONDS ?= 20
 STRESS_RUNS ?= 30
+PREFIX     ?= /usr/local
+DESTDIR    ?=
 
-.PHONY: all deps build run test asan-test stress-ui fuzz fuzz-smoke bench-scan format clean
+.PHONY: all deps build run test asan-test stress-ui fuzz fuzz-smoke bench-scan format clean \
+        install uninstall deb e2e
 
 all: build
 
@@ -23,6 +26,33 @@ run: build
 
 test: build
 	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
+
+# Installs under PREFIX, or under DESTDIR/PREFIX for staging; `make uninstall` with the same
+# DESTDIR removes what the last install put there.
+install: build
+	DESTDIR="$(DESTDIR)" cmake --install $(BUILD) --prefix $(PREFIX)
+	@$(MAKE) --no-print-directory desktop-database
+
+uninstall:
+	DESTDIR="$(DESTDIR)" cmake --build $(BUILD) --target uninstall
+	@$(MAKE) --no-print-directory desktop-database
+
+# File managers find the formats' handler through the desktop database of the real prefix.
+.PHONY: desktop-database
+desktop-database:
+	@if [ -z "$(DESTDIR)" ] && command -v update-desktop-database >/dev/null; then \
+	  update-desktop-database -q $(PREFIX)/share/applications || true; fi
+
+# The Debian package, $(BUILD)/kirvane_<version>_<arch>.deb; its dependencies are read from the
+# programs. Install it with `sudo apt install ./$(BUILD)/kirvane_*.deb`.
+deb: build
+	@scripts/install-deps.sh package
+	cd $(BUILD) && cpack -G DEB
+
+# The end-to-end test alone (make test runs it too when Xvfb and its tools are there).
+e2e: build
+	@scripts/install-deps.sh e2e
+	KV_E2E_REQUIRED=1 tests/e2e/run.sh $(BUILD)
 
 # The core and platform tests once more under AddressSanitizer and UndefinedBehaviorSanitizer.
 asan-test: deps

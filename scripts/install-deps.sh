@@ -3,7 +3,10 @@
 #   scripts/install-deps.sh            build, run and test
 #   scripts/install-deps.sh fuzz       also clang and its libFuzzer runtime
 #   scripts/install-deps.sh bench      also the peers the benchmarks measure against
-#   scripts/install-deps.sh desktop    also Xvfb and ImageMagick, to look at the program headless
+#   scripts/install-deps.sh desktop    also Xvfb, openbox, xdotool and ImageMagick, to drive the
+#                                      program headless (alias e2e: the end-to-end test, with the
+#                                      desktop-file and metainfo checkers)
+#   scripts/install-deps.sh package    also what `make deb` needs
 set -euo pipefail
 
 packages=(
@@ -17,7 +20,9 @@ for extra in "$@"; do
   case "$extra" in
     fuzz) packages+=(clang libclang-rt-14-dev) ;;
     bench) packages+=(hyperfine jpeginfo libjpeg-turbo-progs imagemagick graphicsmagick python3-pil netpbm time) ;;
-    desktop) packages+=(xvfb xauth imagemagick x11-utils) ;;
+    desktop | e2e) packages+=(xvfb xauth imagemagick x11-utils x11-apps openbox xdotool desktop-file-utils
+                              appstream-util man-db) ;;
+    package) packages+=(dpkg-dev file) ;;
     *) echo "install-deps: unknown group '$extra'" >&2; exit 2 ;;
   esac
 done
