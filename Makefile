@@ -27,14 +27,15 @@ run: build
 test: build
 	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
 
-# Installs under PREFIX, or under DESTDIR/PREFIX for staging; `make uninstall` with the same
-# DESTDIR removes what the last install put there.
+# Installs under PREFIX, or under DESTDIR/PREFIX for staging, and records the files it wrote
+# (cmake's own install_manifest.txt is rewritten by `make deb`); `make uninstall` removes them.
 install: build
 	DESTDIR="$(DESTDIR)" cmake --install $(BUILD) --prefix $(PREFIX)
+	sed 's|^|$(DESTDIR)|' $(BUILD)/install_manifest.txt > $(BUILD)/installed-files.txt
 	@$(MAKE) --no-print-directory desktop-database
 
 uninstall:
-	DESTDIR="$(DESTDIR)" cmake --build $(BUILD) --target uninstall
+	cmake -DLIST=$(BUILD)/installed-files.txt -P cmake/Uninstall.cmake
 	@$(MAKE) --no-print-directory desktop-database
 
 # File managers find the formats' handler through the desktop database of the real prefix.

@@ -1,4 +1,4 @@
-# What `make install` puts under the prefix, `make uninstall` removes and `make deb` packs.
+# What `make install` puts under the prefix and `make deb` packs (`make uninstall`: Uninstall.cmake).
 include(GNUInstallDirs)
 
 set(KV_DESKTOP ${KV_ROOT}/desktop)
@@ -23,10 +23,6 @@ foreach(page kirvane.1 kirvane-cli.1)
   configure_file(${KV_DESKTOP}/man/${page} ${CMAKE_BINARY_DIR}/man/${page} @ONLY)
   install(FILES ${CMAKE_BINARY_DIR}/man/${page} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 endforeach()
-
-add_custom_target(uninstall
-  COMMAND ${CMAKE_COMMAND} -DMANIFEST=${CMAKE_BINARY_DIR}/install_manifest.txt -P ${KV_ROOT}/cmake/Uninstall.cmake
-  COMMENT "Removing the files of the last install")
 
 # The Debian package: its dependencies are read from the built programs by dpkg-shlibdeps.
 set(CPACK_GENERATOR DEB)

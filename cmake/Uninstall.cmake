@@ -1,13 +1,12 @@
-# Removes the files listed in MANIFEST (written by the last install), then the program's data
-# folder <prefix>/share/kirvane/ as far as it is empty. Run as `cmake -DMANIFEST=... -P Uninstall.cmake`;
-# the manifest holds the paths without DESTDIR, which is added here as it was at install.
-if(NOT EXISTS "${MANIFEST}")
-  message(FATAL_ERROR "Nothing to uninstall: ${MANIFEST} is missing (install first)")
+# Removes the files listed in LIST (one full path a line, as `make install` recorded them), then
+# the program's data folder <prefix>/share/kirvane/ as far as it is empty.
+#   cmake -DLIST=build/installed-files.txt -P cmake/Uninstall.cmake
+if(NOT EXISTS "${LIST}")
+  message(FATAL_ERROR "Nothing to uninstall: ${LIST} is missing (make install writes it)")
 endif()
-file(STRINGS "${MANIFEST}" files)
+file(STRINGS "${LIST}" files)
 set(data_folder "")
 foreach(file ${files})
-  set(file "$ENV{DESTDIR}${file}")
   if(IS_SYMLINK "${file}" OR EXISTS "${file}")
     message(STATUS "Removing ${file}")
     file(REMOVE "${file}")
@@ -16,7 +15,7 @@ foreach(file ${files})
     set(data_folder "${CMAKE_MATCH_1}/share/kirvane")
   endif()
 endforeach()
-# Folders are not in the manifest. rmdir leaves any folder that still holds something.
+# Folders are not in the list. rmdir leaves any folder that still holds something.
 if(data_folder AND IS_DIRECTORY "${data_folder}")
   file(GLOB_RECURSE inner LIST_DIRECTORIES true "${data_folder}/*")
   list(SORT inner ORDER DESCENDING)
@@ -26,3 +25,4 @@ if(data_folder AND IS_DIRECTORY "${data_folder}")
     endif()
   endforeach()
 endif()
+file(REMOVE "${LIST}")

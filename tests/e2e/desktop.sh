@@ -11,12 +11,18 @@ missing_tools() {
   for t in "${E2E_TOOLS[@]}" "$@"; do command -v "$t" > /dev/null || printf '%s ' "$t"; done
 }
 
-# Installs the build's programs under $work/stage as `make install DESTDIR=...` would.
+# Installs the build's programs under $work/stage as `make install DESTDIR=...` would, and sets
+# `prefix` to the installed tree. With KV_E2E_PREFIX (/usr for the package) that installed
+# program is used instead.
 stage_install() {
   local build=$1
-  stage=$work/stage
-  DESTDIR=$stage cmake --install "$build" --prefix /usr/local > "$work/install.log"
-  program=$stage/usr/local/bin/kirvane
+  if [ -n "${KV_E2E_PREFIX:-}" ]; then
+    prefix=$KV_E2E_PREFIX
+  else
+    prefix=$work/stage/usr/local
+    DESTDIR=$work/stage cmake --install "$build" --prefix /usr/local > "$work/install.log"
+  fi
+  program=$prefix/bin/kirvane
 }
 
 # A home of the program's own, so nothing of the user's (settings, trash, a running Kirvane: its
@@ -28,10 +34,10 @@ make_home() {
 
 # The environment the program runs in: nothing inherited but PATH.
 program_env() {
-  env -i PATH="$stage/usr/local/bin:/usr/bin:/bin" DISPLAY="$DISPLAY" LANG=C.UTF-8 \
+  env -i PATH="$prefix/bin:/usr/bin:/bin" DISPLAY="$DISPLAY" LANG=C.UTF-8 \
     HOME="$work/home" XDG_CONFIG_HOME="$work/home/.config" XDG_DATA_HOME="$work/home/.local/share" \
     XDG_CACHE_HOME="$work/home/.cache" XDG_RUNTIME_DIR="$work/run" TMPDIR="$work/tmp" \
-    XDG_DATA_DIRS="$stage/usr/local/share:/usr/share" QT_QPA_PLATFORM=xcb "$@"
+    XDG_DATA_DIRS="$prefix/share:/usr/share" QT_QPA_PLATFORM=xcb "$@"
 }
 
 # Runs until `timeout` seconds have passed or the command succeeds; false on timeout.

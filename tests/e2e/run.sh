@@ -8,6 +8,7 @@
 # window), ends through ファイル > 終了 and checks the copy, kirvane.ini and folder.txt.
 # A screenshot of each step goes to BUILD_DIR/e2e/. Exit status 0 passed, 1 failed, 77 skipped
 # (tools or samples missing; with KV_E2E_REQUIRED=1, as in CI, that fails instead).
+# KV_E2E_PREFIX=/usr tests the program installed there (the package) instead of the build.
 set -euo pipefail
 export LC_ALL=C.UTF-8  # window titles and paths hold Japanese text
 
@@ -75,7 +76,7 @@ press_until_window() {
 # ---- installed files ----
 begin 'install'
 stage_install "$build"
-share=$stage/usr/local/share
+share=$prefix/share
 desktop_file=$share/applications/kirvane.desktop
 desktop-file-validate "$desktop_file"
 appstream-util validate-relax --nonet "$share/metainfo/kirvane.metainfo.xml" > /dev/null
@@ -86,7 +87,7 @@ done
 for page in kirvane kirvane-cli; do
   [ -s "$share/man/man1/$page.1" ] || fail_early "man page $page.1 missing"
 done
-[ -x "$stage/usr/local/bin/kirvane-cli" ] || fail_early "kirvane-cli missing"
+[ -x "$prefix/bin/kirvane-cli" ] || fail_early "kirvane-cli missing"
 [ -f "$share/icons/hicolor/scalable/apps/kirvane.svg" ] || fail_early "icon missing"
 
 # ---- samples and the desktop ----
@@ -187,5 +188,5 @@ grep -qxF "CommonSendPath=$dest"$'\r' "$config/kirvane.ini" || fail_early "kirva
 # A folder joins the recent folders when a slideshow starts there.
 printf '%s\r\n' "$dest" "$pics" | cmp -s - "$config/folder.txt" ||
   fail_early "folder.txt is not '$dest', '$pics': $(od -c "$config/folder.txt" | head -5)"
-[ ! -e "$stage/usr/local/bin/kirvane.ini" ] || fail_early "the installed program wrote its settings beside itself"
+[ ! -e "$prefix/bin/kirvane.ini" ] || fail_early "the installed program wrote its settings beside itself"
 echo "e2e: passed ($SECONDS s); screenshots in $shots"
