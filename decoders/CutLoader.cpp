@@ -51,6 +51,8 @@ bool ReadHeader(std::span<const uint8_t> data, uint64_t fileSize, int& width, in
   if (r.Failed() || fileSize < HeaderSize)
     return Refuse(error, TDecodeErrorKind::deTruncated, "file shorter than its header");
   if (reserved != 0) return Refuse(error, TDecodeErrorKind::deCorrupt, "reserved word is " + std::to_string(reserved));
+  const uint64_t maximum = HeaderSize + uint64_t(height) * (2 + MaxRowBytes(size_t(width))) + MaxTrailingBytes;
+  if (fileSize > maximum) return Refuse(error, TDecodeErrorKind::deCorrupt, "file longer than any picture of its size");
   // Every row needs its length word and runs of at most 127 pixels.
   const uint64_t minimum = uint64_t(height) * (2 + MinimumRunBytes(uint64_t(width), 1, 127, 1));
   return CheckPictureData(width, height, fileSize - HeaderSize, minimum, error);

@@ -26,7 +26,8 @@
 namespace {
 
 constexpr char Signature[] = "Paint Shop Pro Image File\n\x1a";  // then zeros up to 32 bytes
-constexpr size_t FileHeaderSize = 36;                              // signature, major, minor
+constexpr size_t SignatureSize = 32;
+constexpr size_t FileHeaderSize = SignatureSize + 4;  // and the major and minor version
 constexpr int32_t MaxSide = 65535;
 constexpr int32_t MaxCoordinate = 1 << 18;  // layer rectangles beyond this are damage
 // The most a zlib stream can expand (its longest match, 258 bytes, in about two bits).
@@ -161,6 +162,7 @@ uint64_t MinimumCanvasBytes(const TPspFile& f) {
 bool ReadStart(std::span<const uint8_t> data, uint64_t fileSize, TPspFile& f, TDecodeError& error) {
   TByteReader r(data);
   const auto signature = r.Take(sizeof Signature - 1);
+  r.Skip(SignatureSize - signature.size());
   f.Major = r.U16LE();
   r.U16LE();  // minor version
   if (r.Failed()) {
