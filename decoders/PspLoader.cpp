@@ -13,8 +13,8 @@
 #include <algorithm>
 #include <array>
 #include <climits>
-#include <optional>
 #include <cstring>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -28,6 +28,7 @@ namespace {
 constexpr char Signature[] = "Paint Shop Pro Image File\n\x1a";  // then zeros up to 32 bytes
 constexpr size_t SignatureSize = 32;
 constexpr size_t FileHeaderSize = SignatureSize + 4;  // and the major and minor version
+constexpr size_t MaxBlockHeaderSize = 14;  // "~BK\0", id, and one or two lengths
 constexpr int32_t MaxSide = 65535;
 constexpr int32_t MaxCoordinate = 1 << 18;  // layer rectangles beyond this are damage
 // The most a zlib stream can expand (its longest match, 258 bytes, in about two bits).
@@ -178,9 +179,11 @@ bool ReadStart(std::span<const uint8_t> data, uint64_t fileSize, TPspFile& f, TD
   TBlock b;
   TByteReader a({});
   size_t next;
-  if (!blocks.At(FileHeaderSize, data.size(), b) || b.Id != biImageAttributes)
-    return Refuse(error, data.size() > FileHeaderSize ? TDecodeErrorKind::deCorrupt : TDecodeErrorKind::deTruncated,
-                  "no image attributes");
+  if (!blocks.At(FileHeaderSize, data.size(), b)) {
+    const bool cut = data.size() < FileHeaderSize + MaxBlockHeaderSize;
+    return Refuse(error, cut ? TDecodeErrorKind::deTruncated : TDecodeErrorKind::deCorrupt, "no block after the header");
+  }
+  if (b.Id != biImageAttributes) return Refuse(error, TDecodeErrorKind::deCorrupt, "no image attributes");
   if (!blocks.Chunk(b, b.Body, a, next))
     return Refuse(error, TDecodeErrorKind::deTruncated, "image attributes cut short");
   f.Width = a.I32LE();
@@ -390,7 +393,7 @@ struct TDrawn {
 
 // Draws a raster over the canvas (straight ARGB), row by row as its channels decompress. Rows
 // above the canvas are decoded and dropped, rows below it never decoded. Drawing stops where
-// every channel has run out, so a cut layer does not paint black over the layers under it.
+// every colour channel has run out, so a cut layer does not paint black over the layers under it.
 TDrawn DrawRaster(TBitmap32& canvas, const TRaster& raster) {
   const TPixelFormat& f = raster.Format;
   const unsigned colours = f.ColourChannels();
@@ -419,11 +422,12 @@ TDrawn DrawRaster(TBitmap32& canvas, const TRaster& raster) {
 
   for (int64_t y = 0; y < raster.Height && raster.Y + y < canvas.Height(); ++y) {
     size_t got = 0, wanted = 0;
-    for (unsigned c = 0; c < 4; ++c) {
-      if (c >= colours && !(c == 3 && masked)) continue;
+    for (unsigned c = 0; c < colours; ++c) {
       got += sources[c].Stream.Read(sources[c].Row);
       wanted += sources[c].Row.size();
     }
+    // Where the mask runs out the layer is transparent.
+    if (masked && sources[3].Stream.Read(sources[3].Row) < sources[3].Row.size()) drawn.Short = true;
     if (got < wanted) drawn.Short = true;
     if (got == 0) break;
     if (raster.Y + y < 0) continue;
