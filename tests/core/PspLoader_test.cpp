@@ -262,6 +262,24 @@ TEST(PspLoader, MissingChannelDataGivesAPartialPicture) {
   SweepTruncations(DecodePsp, OneLayerFile({10, 2}), "PSP 10, LZ77");
 }
 
+// Layers are drawn as they decompress, never held whole: a few bytes declaring a layer of 2^28
+// pixels, on the canvas or far above it (where its data ends before it reaches the canvas),
+// cost a few rows.
+TEST(PspLoader, AHugeLayerCostsOnlyItsRows) {
+  for (int32_t top : {0, -16000}) {
+    SCOPED_TRACE(top);
+    const TPspWriter w{5, 1};
+    const TRaw sevens(300, 7);
+    TLayer huge{{0, top, 16384, top + 16384}, {0, 0, 16384, 16384}, {{Red, sevens}, {Green, sevens}, {Blue, sevens}}};
+    const TRaw file = Cat({w.Start(4, 3, 24), w.LayerBank({huge})});
+    EXPECT_TRUE(RunsWithinMemory(uint64_t(64) << 20, [&] {
+      const TDecodeResult r = DecodePsp(file);
+      return top == 0 ? r.Ok() && r.Partial() && r.Bitmap().Pixel(0, 0) == Color32(255, 7, 7, 7)
+                      : r.Error().Kind == TDecodeErrorKind::deTruncated;
+    }));
+  }
+}
+
 TEST(PspLoader, MalformedFilesFail) {
   const TPspWriter w{5, 0};
   auto with = [&](unsigned depth, unsigned compression, TRect saved, int32_t width = 4, int32_t height = 3) {
