@@ -41,18 +41,24 @@ bool Refuse(TDecodeError& error, TDecodeErrorKind kind, const std::string& why) 
 
 // The longest row a picture `width` wide can have: every pixel a run of one (two bytes), and
 // the end code.
-size_t MaxRowBytes(size_t width) { return 2 * width + 1; }
+size_t MaxRowBytes(size_t width) {
+  return 2 * width + 1;
+}
 
-bool ReadHeader(std::span<const uint8_t> data, uint64_t fileSize, int& width, int& height, TDecodeError& error) {
+bool ReadHeader(std::span<const uint8_t> data, uint64_t fileSize, int& width, int& height,
+                TDecodeError& error) {
   TByteReader r(data);
   width = r.U16LE();
   height = r.U16LE();
   const uint16_t reserved = r.U16LE();
   if (r.Failed() || fileSize < HeaderSize)
     return Refuse(error, TDecodeErrorKind::deTruncated, "file shorter than its header");
-  if (reserved != 0) return Refuse(error, TDecodeErrorKind::deCorrupt, "reserved word is " + std::to_string(reserved));
-  const uint64_t maximum = HeaderSize + uint64_t(height) * (2 + MaxRowBytes(size_t(width))) + MaxTrailingBytes;
-  if (fileSize > maximum) return Refuse(error, TDecodeErrorKind::deCorrupt, "file longer than any picture of its size");
+  if (reserved != 0)
+    return Refuse(error, TDecodeErrorKind::deCorrupt, "reserved word is " + std::to_string(reserved));
+  const uint64_t maximum =
+      HeaderSize + uint64_t(height) * (2 + MaxRowBytes(size_t(width))) + MaxTrailingBytes;
+  if (fileSize > maximum)
+    return Refuse(error, TDecodeErrorKind::deCorrupt, "file longer than any picture of its size");
   // Every row needs its length word and runs of at most 127 pixels.
   const uint64_t minimum = uint64_t(height) * (2 + MinimumRunBytes(uint64_t(width), 1, 127, 1));
   return CheckPictureData(width, height, fileSize - HeaderSize, minimum, error);
@@ -106,7 +112,8 @@ bool ReadPalette(std::span<const uint8_t> pal, TPalette& colours) {
     if (inRecord + PalEntrySize > PalRecordSize) r.Skip(PalRecordSize - inRecord);
     const unsigned red = r.U16LE(), green = r.U16LE(), blue = r.U16LE();
     if (r.Failed()) break;
-    colours.Set(read, Color32(255, PaletteLevel(red, maxR), PaletteLevel(green, maxG), PaletteLevel(blue, maxB)));
+    colours.Set(read,
+                Color32(255, PaletteLevel(red, maxR), PaletteLevel(green, maxG), PaletteLevel(blue, maxB)));
   }
   return read > 0;
 }
@@ -118,7 +125,9 @@ bool ProbeCut(std::span<const uint8_t> head, uint64_t fileSize, TDecodeError& er
   return ReadHeader(head, fileSize, width, height, error);
 }
 
-TDecodeResult DecodeCut(std::span<const uint8_t> data) { return DecodeCut(data, {}); }
+TDecodeResult DecodeCut(std::span<const uint8_t> data) {
+  return DecodeCut(data, {});
+}
 
 TDecodeResult DecodeCut(std::span<const uint8_t> data, std::span<const uint8_t> palette) {
   int width, height;
@@ -136,7 +145,8 @@ TDecodeResult DecodeCut(std::span<const uint8_t> data, std::span<const uint8_t> 
     const size_t length = r.U16LE();
     if (r.Failed()) break;
     if (length == 0 || length > MaxRowBytes(size_t(width)))
-      return Error(TDecodeErrorKind::deCorrupt, "row " + std::to_string(rows) + " is " + std::to_string(length) + " bytes long");
+      return Error(TDecodeErrorKind::deCorrupt,
+                   "row " + std::to_string(rows) + " is " + std::to_string(length) + " bytes long");
     // The length word, not the codes, says where the next row starts.
     cut = length > r.Remaining();
     std::fill(row.begin(), row.end(), uint8_t(0));

@@ -28,7 +28,7 @@ namespace {
 constexpr char Signature[] = "Paint Shop Pro Image File\n\x1a";  // then zeros up to 32 bytes
 constexpr size_t SignatureSize = 32;
 constexpr size_t FileHeaderSize = SignatureSize + 4;  // and the major and minor version
-constexpr size_t MaxBlockHeaderSize = 14;  // "~BK\0", id, and one or two lengths
+constexpr size_t MaxBlockHeaderSize = 14;             // "~BK\0", id, and one or two lengths
 constexpr int32_t MaxSide = 65535;
 constexpr int32_t MaxCoordinate = 1 << 18;  // layer rectangles beyond this are damage
 // The most a zlib stream can expand (its longest match, 258 bytes, in about two bits).
@@ -120,7 +120,9 @@ struct TPixelFormat {
   unsigned ChannelBits() const { return Depth == 24 ? 8 : Depth == 48 ? 16 : Depth; }
 };
 
-bool KnownDepth(uint16_t depth) { return depth == 1 || depth == 4 || depth == 8 || depth == 24 || depth == 48; }
+bool KnownDepth(uint16_t depth) {
+  return depth == 1 || depth == 4 || depth == 8 || depth == 24 || depth == 48;
+}
 
 // One stored channel: its data in the file and the length it decompresses to.
 struct TChannel {
@@ -152,9 +154,12 @@ struct TPspFile {
 uint64_t MinimumCanvasBytes(const TPspFile& f) {
   const uint64_t bytes = (uint64_t(f.Width) * f.Format.ChannelBits() + 7) / 8 * uint64_t(f.Height);
   switch (f.Format.Compression) {
-    case cpNone: return bytes;
-    case cpRle: return MinimumRunBytes(bytes, 1, 127, 1);
-    default: return bytes / MaxInflateRatio;
+    case cpNone:
+      return bytes;
+    case cpRle:
+      return MinimumRunBytes(bytes, 1, 127, 1);
+    default:
+      return bytes / MaxInflateRatio;
   }
 }
 
@@ -169,11 +174,13 @@ bool ReadStart(std::span<const uint8_t> data, uint64_t fileSize, TPspFile& f, TD
   if (r.Failed()) {
     const size_t n = std::min(data.size(), sizeof Signature - 1);
     const bool prefix = std::equal(data.begin(), data.begin() + n, Signature);
-    return Refuse(error, prefix ? TDecodeErrorKind::deTruncated : TDecodeErrorKind::deCorrupt, "no signature");
+    return Refuse(error, prefix ? TDecodeErrorKind::deTruncated : TDecodeErrorKind::deCorrupt,
+                  "no signature");
   }
   if (std::memcmp(signature.data(), Signature, signature.size()) != 0)
     return Refuse(error, TDecodeErrorKind::deCorrupt, "no signature");
-  if (f.Major < 3) return Refuse(error, TDecodeErrorKind::deUnsupported, "version " + std::to_string(f.Major));
+  if (f.Major < 3)
+    return Refuse(error, TDecodeErrorKind::deUnsupported, "version " + std::to_string(f.Major));
 
   const TBlockReader blocks(data, f.Major);
   TBlock b;
@@ -181,7 +188,8 @@ bool ReadStart(std::span<const uint8_t> data, uint64_t fileSize, TPspFile& f, TD
   size_t next;
   if (!blocks.At(FileHeaderSize, data.size(), b)) {
     const bool cut = data.size() < FileHeaderSize + MaxBlockHeaderSize;
-    return Refuse(error, cut ? TDecodeErrorKind::deTruncated : TDecodeErrorKind::deCorrupt, "no block after the header");
+    return Refuse(error, cut ? TDecodeErrorKind::deTruncated : TDecodeErrorKind::deCorrupt,
+                  "no block after the header");
   }
   if (b.Id != biImageAttributes) return Refuse(error, TDecodeErrorKind::deCorrupt, "no image attributes");
   if (!blocks.Chunk(b, b.Body, a, next))
@@ -196,10 +204,12 @@ bool ReadStart(std::span<const uint8_t> data, uint64_t fileSize, TPspFile& f, TD
   if (a.Failed()) return Refuse(error, TDecodeErrorKind::deCorrupt, "image attributes too short");
   f.FirstBlock = b.End;
   if (f.Width > MaxSide || f.Height > MaxSide)
-    return Refuse(error, TDecodeErrorKind::deTooLarge, std::to_string(f.Width) + "x" + std::to_string(f.Height));
+    return Refuse(error, TDecodeErrorKind::deTooLarge,
+                  std::to_string(f.Width) + "x" + std::to_string(f.Height));
   // JPEG is for composites and thumbnails only; layers never use it.
   if (f.Format.Compression > cpLz77)
-    return Refuse(error, TDecodeErrorKind::deCorrupt, "layer compression " + std::to_string(f.Format.Compression));
+    return Refuse(error, TDecodeErrorKind::deCorrupt,
+                  "layer compression " + std::to_string(f.Format.Compression));
   if (!KnownDepth(f.Format.Depth))
     return Refuse(error, TDecodeErrorKind::deUnsupported, "bit depth " + std::to_string(f.Format.Depth));
   return CheckPictureData(f.Width, f.Height, fileSize - std::min<uint64_t>(fileSize, FileHeaderSize),
@@ -286,7 +296,9 @@ class TChannelStream {
 
   // Fills `dst`, zero where the data has run out; returns the bytes the data gave.
   size_t Read(std::span<uint8_t> dst) {
-    const size_t got = Compression_ == cpRle ? ReadRuns(dst) : Compression_ == cpLz77 ? Inflate(dst) : Copy(dst);
+    const size_t got = Compression_ == cpRle    ? ReadRuns(dst)
+                       : Compression_ == cpLz77 ? Inflate(dst)
+                                                : Copy(dst);
     std::fill(dst.begin() + got, dst.end(), uint8_t(0));
     return got;
   }
@@ -366,10 +378,14 @@ size_t RowStride(uint64_t uncompressed, int64_t width, int64_t height, unsigned 
 // little-endian 16-bit sample.
 unsigned Sample(const uint8_t* row, int64_t x, unsigned bits) {
   switch (bits) {
-    case 1: return (row[x >> 3] >> (7 - (x & 7))) & 1;
-    case 4: return (row[x >> 1] >> (x & 1 ? 0 : 4)) & 15;
-    case 8: return row[x];
-    default: return Scale16To8(uint16_t(row[2 * x] | row[2 * x + 1] << 8));
+    case 1:
+      return (row[x >> 3] >> (7 - (x & 7))) & 1;
+    case 4:
+      return (row[x >> 1] >> (x & 1 ? 0 : 4)) & 15;
+    case 8:
+      return row[x];
+    default:
+      return Scale16To8(uint16_t(row[2 * x] | row[2 * x + 1] << 8));
   }
 }
 
@@ -397,7 +413,8 @@ struct TDrawn {
 TDrawn DrawRaster(TBitmap32& canvas, const TRaster& raster) {
   const TPixelFormat& f = raster.Format;
   const unsigned colours = f.ColourChannels();
-  const int64_t x0 = std::max<int64_t>(0, -raster.X), x1 = std::min<int64_t>(raster.Width, canvas.Width() - raster.X);
+  const int64_t x0 = std::max<int64_t>(0, -raster.X),
+                x1 = std::min<int64_t>(raster.Width, canvas.Width() - raster.X);
   TDrawn drawn;
   if (x1 <= x0 || raster.Y >= canvas.Height() || raster.Y + raster.Height <= 0) return drawn;
 
@@ -411,14 +428,17 @@ TDrawn DrawRaster(TBitmap32& canvas, const TRaster& raster) {
     s.Bits = bits;
     s.Row.resize(std::max(RowStride(c.Uncompressed, raster.Width, raster.Height, bits),
                           size_t((raster.Width * bits + 7) / 8)));
-    if (c.Present) s.Stream.Open(c.Data, f.Compression);
-    else drawn.Short = true;
+    if (c.Present)
+      s.Stream.Open(c.Data, f.Compression);
+    else
+      drawn.Short = true;
   };
   for (unsigned c = 0; c < colours; ++c) open(sources[c], raster.Colour[c], f.ChannelBits());
   const TChannel& mask = raster.Mask;
   const bool masked = mask.Present;
   if (masked)
-    open(sources[3], mask, f.Depth == 48 && mask.Uncompressed == uint64_t(raster.Width) * 2 * raster.Height ? 16 : 8);
+    open(sources[3], mask,
+         f.Depth == 48 && mask.Uncompressed == uint64_t(raster.Width) * 2 * raster.Height ? 16 : 8);
 
   for (int64_t y = 0; y < raster.Height && raster.Y + y < canvas.Height(); ++y) {
     size_t got = 0, wanted = 0;
@@ -432,12 +452,14 @@ TDrawn DrawRaster(TBitmap32& canvas, const TRaster& raster) {
     if (got == 0) break;
     if (raster.Y + y < 0) continue;
     TColor32* line = canvas.ScanLine(int(raster.Y + y));
-    const uint8_t* row[4] = {sources[0].Row.data(), sources[1].Row.data(), sources[2].Row.data(), sources[3].Row.data()};
+    const uint8_t* row[4] = {sources[0].Row.data(), sources[1].Row.data(), sources[2].Row.data(),
+                             sources[3].Row.data()};
     const unsigned bits = sources[0].Bits;
     for (int64_t x = x0; x < x1; ++x) {
-      const TColor32 colour = colours == 3 ? Color32(255, uint8_t(Sample(row[0], x, bits)), uint8_t(Sample(row[1], x, bits)),
-                                                     uint8_t(Sample(row[2], x, bits)))
-                                           : f.Palette->At(Sample(row[0], x, bits));
+      const TColor32 colour =
+          colours == 3 ? Color32(255, uint8_t(Sample(row[0], x, bits)), uint8_t(Sample(row[1], x, bits)),
+                                 uint8_t(Sample(row[2], x, bits)))
+                       : f.Palette->At(Sample(row[0], x, bits));
       const unsigned alpha = (masked ? Sample(row[3], x, sources[3].Bits) : 255) * raster.Opacity;
       Blend(line[raster.X + x], colour, (alpha + 127) / 255);
     }
@@ -467,13 +489,15 @@ bool ReadLayer(const TBlockReader& blocks, const TBlock& b, TRaster& layer, bool
   const bool visible = info.U8() & 1;
   if (info.Failed()) return Refuse(error, TDecodeErrorKind::deCorrupt, "layer information too short");
   for (int32_t v : rect)
-    if (v < -MaxCoordinate || v > MaxCoordinate) return Refuse(error, TDecodeErrorKind::deCorrupt, "layer rectangle out of range");
+    if (v < -MaxCoordinate || v > MaxCoordinate)
+      return Refuse(error, TDecodeErrorKind::deCorrupt, "layer rectangle out of range");
   // The saved rectangle is within the image rectangle, in its coordinates.
   layer.X = int64_t(rect[0]) + rect[4];
   layer.Y = int64_t(rect[1]) + rect[5];
   layer.Width = int64_t(rect[6]) - rect[4];
   layer.Height = int64_t(rect[7]) - rect[5];
-  if (layer.Width < 0 || layer.Height < 0) return Refuse(error, TDecodeErrorKind::deCorrupt, "negative layer size");
+  if (layer.Width < 0 || layer.Height < 0)
+    return Refuse(error, TDecodeErrorKind::deCorrupt, "negative layer size");
   if (!TBitmap32::IsAcceptableSize(layer.Width, layer.Height))
     return Refuse(error, TDecodeErrorKind::deTooLarge, "layer too large");
   // PSP 5 has normal layers (0) and floating selections (1); later versions raster layers (1),
@@ -560,7 +584,8 @@ TDecodeResult DecodePsp(std::span<const uint8_t> data) {
   TPspFile f;
   TDecodeError error;
   TBitmap32 canvas;
-  if (!ReadStart(data, data.size(), f, error) || !AllocateBitmap(canvas, f.Width, f.Height, error)) return error;
+  if (!ReadStart(data, data.size(), f, error) || !AllocateBitmap(canvas, f.Width, f.Height, error))
+    return error;
   canvas.Clear(0);
 
   const TBlockReader blocks(data, f.Major);
@@ -576,12 +601,14 @@ TDecodeResult DecodePsp(std::span<const uint8_t> data) {
       compositeBank = b, haveComposite = true;
     }
   }
-  if (f.Greyscale || f.Palette.Size() == 0) f.Palette = TPalette::GreyRamp(size_t(1) << std::min<uint16_t>(f.Format.Depth, 8));
+  if (f.Greyscale || f.Palette.Size() == 0)
+    f.Palette = TPalette::GreyRamp(size_t(1) << std::min<uint16_t>(f.Format.Depth, 8));
   f.Format.Palette = &f.Palette;
 
   if (haveComposite)
     if (auto composite = ReadComposite(blocks, compositeBank, f, canvas, cut)) return std::move(*composite);
-  if (!haveLayers) return Error(cut ? TDecodeErrorKind::deTruncated : TDecodeErrorKind::deCorrupt, "no layers");
+  if (!haveLayers)
+    return Error(cut ? TDecodeErrorKind::deTruncated : TDecodeErrorKind::deCorrupt, "no layers");
 
   // The layers, from the bottom one up.
   TDrawn all;
@@ -600,7 +627,8 @@ TDecodeResult DecodePsp(std::span<const uint8_t> data) {
     all.Short |= drawn.Short;
   }
   if (!anyLayer) return Error(cut ? TDecodeErrorKind::deTruncated : TDecodeErrorKind::deCorrupt, "no layers");
-  if (!all.Any && (all.Short || cut)) return Error(TDecodeErrorKind::deTruncated, "no pixel data in the file");
+  if (!all.Any && (all.Short || cut))
+    return Error(TDecodeErrorKind::deTruncated, "no pixel data in the file");
   FinishStraightAlpha(canvas, TAlphaMode::amStraight);
   TDecodeResult result(std::move(canvas));
   result.SetPartial(all.Short || cut);

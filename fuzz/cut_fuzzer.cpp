@@ -10,5 +10,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size < 2) return CheckFuzzedRaster(DecodeCut(std::span<const uint8_t>(data, size)));
   const size_t paletteSize = std::min<size_t>(data[0] | data[1] << 8, size - 2);
   const std::span<const uint8_t> palette(data + 2, paletteSize);
-  return CheckFuzzedRaster(DecodeCut(std::span<const uint8_t>(data + 2 + paletteSize, size - 2 - paletteSize), palette));
+  return CheckFuzzedRaster(
+      DecodeCut(std::span<const uint8_t>(data + 2 + paletteSize, size - 2 - paletteSize), palette));
 }

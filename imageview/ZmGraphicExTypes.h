@@ -12,7 +12,8 @@
 #include "decoders/Decoders.h"
 
 // A decoder that also takes the bytes of a second file beside the picture (empty when there is none).
-using TCompanionDecodeFn = TDecodeResult (*)(std::span<const uint8_t> data, std::span<const uint8_t> companion);
+using TCompanionDecodeFn = TDecodeResult (*)(std::span<const uint8_t> data,
+                                             std::span<const uint8_t> companion);
 
 struct TGraphicClass {
   std::string_view ClassName;    // "TBitmap", "TTIFFGraphic", ...

@@ -346,8 +346,8 @@ std::string FindCompanionFile(const std::string& path, std::string_view extensio
   }
   auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; };
   auto matches = [&](std::string_view n) {
-    return n.size() == wanted.size() &&
-           std::equal(n.begin(), n.end(), wanted.begin(), [&](char a, char b) { return lower(a) == lower(b); });
+    return n.size() == wanted.size() && std::equal(n.begin(), n.end(), wanted.begin(),
+                                                   [&](char a, char b) { return lower(a) == lower(b); });
   };
   std::string best;
   bool bestKeepsBase = false;

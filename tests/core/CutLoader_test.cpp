@@ -34,7 +34,9 @@ std::vector<uint8_t> Palette(unsigned max = 255, unsigned subtype = 0) {
   }
   return b.B;
 }
-TColor32 Entry(unsigned i) { return Color32(255, uint8_t(i), uint8_t(255 - i), uint8_t(i / 2)); }
+TColor32 Entry(unsigned i) {
+  return Color32(255, uint8_t(i), uint8_t(255 - i), uint8_t(i / 2));
+}
 
 TEST(CutLoader, RowsOfRunsAndLiteralsTakeTheirColoursFromThePalette) {
   const TDecodeResult r = DecodeCut(Sample(), Palette());
@@ -65,7 +67,8 @@ TEST(CutLoader, WithoutAUsablePaletteIndicesAreGreyUpToTheHighest) {
     ASSERT_TRUE(r.Ok()) << r.Error().Message;
     // Within what 6-bit samples lose.
     for (auto [x, expected] : {std::pair{0, c.At80}, std::pair{4, c.At15}})
-      for (int shift : {0, 8, 16}) EXPECT_NEAR(int(r.Bitmap().Pixel(x, 0) >> shift & 255), int(expected >> shift & 255), 4);
+      for (int shift : {0, 8, 16})
+        EXPECT_NEAR(int(r.Bitmap().Pixel(x, 0) >> shift & 255), int(expected >> shift & 255), 4);
   }
 }
 
@@ -83,16 +86,33 @@ TEST(CutLoader, StructureMustHoldFromEndToEnd) {
   } cases[] = {
       {"empty", {}, TDecodeErrorKind::deTruncated},
       {"header cut short", {5, 0, 3}, TDecodeErrorKind::deTruncated},
-      {"reserved word set", [] { auto b = Sample(); b[4] = 1; return b; }(), TDecodeErrorKind::deCorrupt},
+      {"reserved word set",
+       [] {
+         auto b = Sample();
+         b[4] = 1;
+         return b;
+       }(),
+       TDecodeErrorKind::deCorrupt},
       {"zero width", Cut(0, {{0}}), TDecodeErrorKind::deCorrupt},
       {"zero height", Cut(5, {}), TDecodeErrorKind::deCorrupt},
       {"empty row", Cut(5, {{}}), TDecodeErrorKind::deCorrupt},
       {"row longer than any of its width", Cut(1, {{0x01, 9, 0x01, 9}}), TDecodeErrorKind::deCorrupt},
       {"more than padding after the last row", withTail(129), TDecodeErrorKind::deCorrupt},
-      {"longer than any picture of its size", [] { auto b = Cut(1, {{0x81, 1, 0}}); b.resize(300); return b; }(),
+      {"longer than any picture of its size",
+       [] {
+         auto b = Cut(1, {{0x81, 1, 0}});
+         b.resize(300);
+         return b;
+       }(),
        TDecodeErrorKind::deCorrupt},
       {"tiny file, huge picture", Cut(60000, {{0x81, 1, 0}}), TDecodeErrorKind::deTruncated},
-      {"too many pixels", [] { auto b = Cut(65535, {{0x81, 1, 0}}); b[2] = b[3] = 0xFF; b.resize(1 << 20); return b; }(),
+      {"too many pixels",
+       [] {
+         auto b = Cut(65535, {{0x81, 1, 0}});
+         b[2] = b[3] = 0xFF;
+         b.resize(1 << 20);
+         return b;
+       }(),
        TDecodeErrorKind::deTooLarge},
   };
   for (const TCase& c : cases) {

@@ -45,7 +45,7 @@ struct TRect {
 };
 
 struct TLayer {
-  TRect Image, Saved;  // Saved is in the image rectangle's coordinates
+  TRect Image, Saved;                               // Saved is in the image rectangle's coordinates
   std::vector<std::pair<unsigned, TRaw>> Channels;  // (bitmap type << 8 | channel type, raw data)
   unsigned Opacity = 255, Visible = 1, Type = 1;
 };
@@ -73,7 +73,13 @@ struct TPspWriter {
     TBytes b;
     b.Str("Paint Shop Pro Image File\n\x1a").Fill(5).U16LE(Major).U16LE(0);
     TBytes f;
-    f.U32LE(uint32_t(width)).U32LE(uint32_t(height)).Fill(8, 0).U8(1).U16LE(Compression).U16LE(depth).U16LE(1);
+    f.U32LE(uint32_t(width))
+        .U32LE(uint32_t(height))
+        .Fill(8, 0)
+        .U8(1)
+        .U16LE(Compression)
+        .U16LE(depth)
+        .U16LE(1);
     f.U32LE(depth >= 24 ? 1u << 24 : 1u << depth).U8(grey).U32LE(0).U32LE(0).U16LE(1);
     if (Major > 3) f.U32LE(1);
     return Cat({b.B, Block(0, Chunk(f))});
@@ -86,7 +92,8 @@ struct TPspWriter {
   }
   TRaw Channels(const std::vector<std::pair<unsigned, TRaw>>& channels, unsigned compression) const {
     TRaw all;
-    for (const auto& [type, raw] : channels) all = Cat({all, Channel(type >> 8, type & 0xFF, raw, compression)});
+    for (const auto& [type, raw] : channels)
+      all = Cat({all, Channel(type >> 8, type & 0xFF, raw, compression)});
     return all;
   }
   TRaw Layer(const TLayer& l) const {
@@ -129,9 +136,16 @@ struct TPspWriter {
     for (const TRaw& c : composites) all = Cat({all, c});
     return Block(16, Chunk(count), all);
   }
-  TRaw Composite(int32_t width, int32_t height, unsigned depth, unsigned compression, const TRaw& image) const {
+  TRaw Composite(int32_t width, int32_t height, unsigned depth, unsigned compression,
+                 const TRaw& image) const {
     TBytes attributes;
-    attributes.U32LE(uint32_t(width)).U32LE(uint32_t(height)).U16LE(depth).U16LE(compression).U16LE(1).U32LE(0).U16LE(0);
+    attributes.U32LE(uint32_t(width))
+        .U32LE(uint32_t(height))
+        .U16LE(depth)
+        .U16LE(compression)
+        .U16LE(1)
+        .U32LE(0)
+        .U16LE(0);
     return Cat({Block(17, Chunk(attributes)), image});
   }
   TRaw CompositeImage(const std::vector<std::pair<unsigned, TRaw>>& channels, unsigned compression) const {
@@ -147,10 +161,13 @@ constexpr unsigned Red = 1, Green = 2, Blue = 3, Mask = 1 << 8;
 const TRaw R = {10, 10, 10, 10, 10, 10, 20, 30, 40, 40, 40, 40};
 const TRaw G = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11};
 const TRaw B = {255, 250, 245, 240, 235, 230, 225, 220, 215, 210, 205, 200};
-TColor32 Expected(int x, int y) { return Color32(255, R[size_t(y * 4 + x)], G[size_t(y * 4 + x)], B[size_t(y * 4 + x)]); }
+TColor32 Expected(int x, int y) {
+  return Color32(255, R[size_t(y * 4 + x)], G[size_t(y * 4 + x)], B[size_t(y * 4 + x)]);
+}
 
 TRaw OneLayerFile(const TPspWriter& w) {
-  return Cat({w.Start(4, 3, 24), w.LayerBank({{{0, 0, 4, 3}, {0, 0, 4, 3}, {{Red, R}, {Green, G}, {Blue, B}}}})});
+  return Cat(
+      {w.Start(4, 3, 24), w.LayerBank({{{0, 0, 4, 3}, {0, 0, 4, 3}, {{Red, R}, {Green, G}, {Blue, B}}}})});
 }
 
 void ExpectPicture(const TDecodeResult& r) {
@@ -173,34 +190,40 @@ TEST(PspLoader, EveryVersionAndCompressionGivesThePicture) {
 TEST(PspLoader, VisibleRasterLayersAreMergedBottomUp) {
   const TPspWriter w{5, 1};
   TLayer background{{0, 0, 4, 3}, {0, 0, 3, 3}, {{Red, TRaw(9, 0)}, {Green, TRaw(9, 0)}, {Blue, TRaw(9, 0)}}};
-  TLayer hidden{{0, 0, 4, 3}, {0, 0, 4, 3}, {{Red, TRaw(12, 99)}, {Green, TRaw(12, 99)}, {Blue, TRaw(12, 99)}}};
+  TLayer hidden{
+      {0, 0, 4, 3}, {0, 0, 4, 3}, {{Red, TRaw(12, 99)}, {Green, TRaw(12, 99)}, {Blue, TRaw(12, 99)}}};
   hidden.Visible = 0;
   TLayer vector = hidden;
   vector.Visible = 1, vector.Type = 3;
   // 2x2 at (1, 0) + (1, 1) with a transparency mask; a half-opaque one hanging off the left edge.
-  TLayer masked{{1, 0, 4, 3}, {1, 1, 3, 3}, {{Red, TRaw(4, 255)}, {Green, TRaw(4, 0)}, {Blue, TRaw(4, 0)}, {Mask, {255, 0, 128, 255}}}};
+  TLayer masked{{1, 0, 4, 3},
+                {1, 1, 3, 3},
+                {{Red, TRaw(4, 255)}, {Green, TRaw(4, 0)}, {Blue, TRaw(4, 0)}, {Mask, {255, 0, 128, 255}}}};
   TLayer faint{{-1, 0, 1, 1}, {0, 0, 2, 1}, {{Red, {7, 0}}, {Green, {7, 0}}, {Blue, {7, 255}}}};
   faint.Opacity = 128;
-  const TDecodeResult r = DecodePsp(Cat({w.Start(4, 3, 24), w.LayerBank({background, hidden, vector, masked, faint})}));
+  const TDecodeResult r =
+      DecodePsp(Cat({w.Start(4, 3, 24), w.LayerBank({background, hidden, vector, masked, faint})}));
   ASSERT_TRUE(r.Ok()) << r.Error().Message;
   EXPECT_FALSE(r.Partial());
   const TBitmap32& bmp = r.Bitmap();
-  EXPECT_EQ(StraightPixel(bmp, 3, 0), 0u);                         // no layer there
-  EXPECT_EQ(bmp.Pixel(2, 1), Color32(255, 255, 0, 0));             // the masked layer, opaque
-  EXPECT_EQ(bmp.Pixel(3, 1), Color32(0, 0, 0, 0));                 // masked out, nothing under it
-  EXPECT_EQ(bmp.Pixel(2, 2), Color32(255, 128, 0, 0));             // half over the black background
+  EXPECT_EQ(StraightPixel(bmp, 3, 0), 0u);              // no layer there
+  EXPECT_EQ(bmp.Pixel(2, 1), Color32(255, 255, 0, 0));  // the masked layer, opaque
+  EXPECT_EQ(bmp.Pixel(3, 1), Color32(0, 0, 0, 0));      // masked out, nothing under it
+  EXPECT_EQ(bmp.Pixel(2, 2), Color32(255, 128, 0, 0));  // half over the black background
   EXPECT_EQ(bmp.Pixel(3, 2), Color32(255, 255, 0, 0));
-  EXPECT_EQ(bmp.Pixel(0, 0), Color32(255, 0, 0, 128));             // half of the faint layer's second column
-  EXPECT_EQ(bmp.Pixel(1, 1), Color32(255, 0, 0, 0));               // the background alone
+  EXPECT_EQ(bmp.Pixel(0, 0), Color32(255, 0, 0, 128));  // half of the faint layer's second column
+  EXPECT_EQ(bmp.Pixel(1, 1), Color32(255, 0, 0, 0));    // the background alone
 }
 
 TEST(PspLoader, FullSizeCompositeIsShownInsteadOfTheLayers) {
   const TPspWriter w{5, 2};
-  const TRaw layers = w.LayerBank({{{0, 0, 4, 3}, {0, 0, 4, 3}, {{Red, TRaw(12, 1)}, {Green, TRaw(12, 1)}, {Blue, TRaw(12, 1)}}}});
+  const TRaw layers = w.LayerBank(
+      {{{0, 0, 4, 3}, {0, 0, 4, 3}, {{Red, TRaw(12, 1)}, {Green, TRaw(12, 1)}, {Blue, TRaw(12, 1)}}}});
   // A thumbnail first, then the full-size composite.
   const TRaw bank = w.CompositeBank({
       w.Composite(2, 1, 24, 0, w.CompositeImage({{Red, {9, 9}}, {Green, {9, 9}}, {Blue, {9, 9}}}, 0)),
-      w.Composite(4, 3, 24, 2, w.CompositeImage({{8 << 8 | Red, R}, {8 << 8 | Green, G}, {8 << 8 | Blue, B}}, 2)),
+      w.Composite(4, 3, 24, 2,
+                  w.CompositeImage({{8 << 8 | Red, R}, {8 << 8 | Green, G}, {8 << 8 | Blue, B}}, 2)),
   });
   ExpectPicture(DecodePsp(Cat({w.Start(4, 3, 24), layers, bank})));
 
@@ -208,14 +231,17 @@ TEST(PspLoader, FullSizeCompositeIsShownInsteadOfTheLayers) {
   const TRaw jpeg = ReadBytes(TestDataPath("jpeg/ycc444-baseline.jpg"));
   TBytes jpegInfo;
   jpegInfo.U32LE(uint32_t(jpeg.size())).U32LE(61 * 47 * 3).U16LE(0);
-  const TRaw jpegFile = Cat({w.Start(61, 47, 24), w.CompositeBank({w.Composite(61, 47, 24, 3, w.Block(18, w.Chunk(jpegInfo), jpeg))})});
+  const TRaw jpegFile =
+      Cat({w.Start(61, 47, 24),
+           w.CompositeBank({w.Composite(61, 47, 24, 3, w.Block(18, w.Chunk(jpegInfo), jpeg))})});
   const TDecodeResult r = DecodePsp(jpegFile);
   ASSERT_TRUE(r.Ok()) << r.Error().Message;
   EXPECT_EQ(PixelDigest(r.Bitmap()), PixelDigest(DecodeJpeg(jpeg).Bitmap()));
 }
 
 TEST(PspLoader, IndexedGreyAndSixteenBitPictures) {
-  const std::vector<TColor32> palette = {Color32(255, 200, 0, 0), Color32(255, 0, 200, 0), Color32(255, 0, 0, 200)};
+  const std::vector<TColor32> palette = {Color32(255, 200, 0, 0), Color32(255, 0, 200, 0),
+                                         Color32(255, 0, 0, 200)};
   struct TCase {
     const char* Name;
     unsigned Depth;
@@ -228,18 +254,27 @@ TEST(PspLoader, IndexedGreyAndSixteenBitPictures) {
       {"4-bit", 4, false, {{0, {0x00, 0x20, 0, 0, 0x10, 0, 0, 0}}}, palette[2], palette[1]},
       {"8-bit", 8, false, {{0, {0, 0, 2, 1, 0, 0}}}, palette[2], palette[1]},
       {"8-bit rows padded after all", 8, false, {{0, {0, 0, 2, 0, 1, 0, 0, 0}}}, palette[2], palette[1]},
-      {"8-bit grey", 8, true, {{0, {0, 0, 64, 200, 0, 0}}}, Color32(255, 64, 64, 64), Color32(255, 200, 200, 200)},
-      {"48-bit", 48, false,
+      {"8-bit grey",
+       8,
+       true,
+       {{0, {0, 0, 64, 200, 0, 0}}},
+       Color32(255, 64, 64, 64),
+       Color32(255, 200, 200, 200)},
+      {"48-bit",
+       48,
+       false,
        {{Red, {0, 0, 0, 0, 0xFF, 0xFF, 0, 0x80, 0, 0, 0, 0}},
         {Green, TRaw(12, 0)},
         {Blue, {0, 0, 0, 0, 0x80, 0x80, 0, 0, 0, 0, 0, 0}}},
-       Color32(255, 255, 0, 128), Color32(255, 128, 0, 0)},
+       Color32(255, 255, 0, 128),
+       Color32(255, 128, 0, 0)},
   };
   for (const TCase& c : cases) {
     SCOPED_TRACE(c.Name);
     const TPspWriter w{5, 0};
     TLayer layer{{0, 0, 3, 2}, {0, 0, 3, 2}, c.Channels};
-    const TDecodeResult r = DecodePsp(Cat({w.Start(3, 2, c.Depth, c.Grey), w.Palette(palette), w.LayerBank({layer})}));
+    const TDecodeResult r =
+        DecodePsp(Cat({w.Start(3, 2, c.Depth, c.Grey), w.Palette(palette), w.LayerBank({layer})}));
     ASSERT_TRUE(r.Ok()) << r.Error().Message;
     EXPECT_FALSE(r.Partial());
     EXPECT_EQ(r.Bitmap().Pixel(2, 0), c.At20);
@@ -270,7 +305,8 @@ TEST(PspLoader, AHugeLayerCostsOnlyItsRows) {
     SCOPED_TRACE(top);
     const TPspWriter w{5, 1};
     const TRaw sevens(300, 7);
-    TLayer huge{{0, top, 16384, top + 16384}, {0, 0, 16384, 16384}, {{Red, sevens}, {Green, sevens}, {Blue, sevens}}};
+    TLayer huge{
+        {0, top, 16384, top + 16384}, {0, 0, 16384, 16384}, {{Red, sevens}, {Green, sevens}, {Blue, sevens}}};
     const TRaw file = Cat({w.Start(4, 3, 24), w.LayerBank({huge})});
     EXPECT_TRUE(RunsWithinMemory(uint64_t(64) << 20, [&] {
       const TDecodeResult r = DecodePsp(file);
@@ -303,7 +339,8 @@ TEST(PspLoader, MalformedFilesFail) {
       {"signature cut short", TRaw(good.begin(), good.begin() + 10), TDecodeErrorKind::deTruncated},
       {"bad signature", changed(0, 'p'), TDecodeErrorKind::deCorrupt},
       {"version 2", changed(32, 2), TDecodeErrorKind::deUnsupported},
-      {"no attributes first", Cat({TRaw(good.begin(), good.begin() + 36), w.LayerBank({})}), TDecodeErrorKind::deCorrupt},
+      {"no attributes first", Cat({TRaw(good.begin(), good.begin() + 36), w.LayerBank({})}),
+       TDecodeErrorKind::deCorrupt},
       {"zero width", with(24, 0, {0, 0, 4, 3}, 0), TDecodeErrorKind::deCorrupt},
       {"too wide", with(24, 0, {0, 0, 4, 3}, 70000, 1), TDecodeErrorKind::deTooLarge},
       {"tiny file, huge canvas", with(24, 2, {0, 0, 4, 3}, 16000, 16000), TDecodeErrorKind::deTruncated},
@@ -311,7 +348,8 @@ TEST(PspLoader, MalformedFilesFail) {
       {"depth 16", with(16, 0, {0, 0, 4, 3}), TDecodeErrorKind::deUnsupported},
       {"layer rectangle out of range", with(24, 0, {0, 0, 1 << 19, 3}), TDecodeErrorKind::deCorrupt},
       {"negative layer size", with(24, 0, {4, 0, 0, 3}), TDecodeErrorKind::deCorrupt},
-      {"channel data past its block", [&] {
+      {"channel data past its block",
+       [&] {
          TRaw b = good;
          b[good.size() - 12 - 12] = 200;  // the blue channel's compressed length
          return b;
