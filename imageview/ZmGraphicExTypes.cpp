@@ -16,7 +16,7 @@ const TGraphicClass TPNGGraphic{"TPNGGraphic", nullptr, DecodePng, ProbePng};
 const TGraphicClass TPPMGraphic{"TPPMGraphic", nullptr, DecodePnm, ProbePnm};
 const TGraphicClass TPSDGraphic{"TPSDGraphic", nullptr, DecodePsd, ProbePsd};
 const TGraphicClass TPSPGraphic{"TPSPGraphic", nullptr, nullptr};
-const TGraphicClass TRLAGraphic{"TRLAGraphic", nullptr, nullptr};
+const TGraphicClass TRLAGraphic{"TRLAGraphic", nullptr, DecodeRla, ProbeRla};
 const TGraphicClass TSGIGraphic{"TSGIGraphic", nullptr, DecodeSgi, ProbeSgi};
 const TGraphicClass TTargaGraphic{"TTargaGraphic", nullptr, DecodeTga, ProbeTga};
 const TGraphicClass TTIFFGraphic{"TTIFFGraphic", nullptr, DecodeTiff, ProbeTiff};
