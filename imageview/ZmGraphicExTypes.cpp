@@ -10,7 +10,7 @@ const TGraphicClass TCUTGraphic{"TCUTGraphic", nullptr, nullptr};
 const TGraphicClass TIcon{"TIcon", nullptr, DecodeIco, ProbeIco};
 const TGraphicClass TJPEGImage{"TJPEGImage", nullptr, DecodeJpeg, ProbeJpeg, DecodeJpeg};
 const TGraphicClass TMetafile{"TMetafile", nullptr, nullptr};
-const TGraphicClass TPCDGraphic{"TPCDGraphic", nullptr, nullptr};
+const TGraphicClass TPCDGraphic{"TPCDGraphic", nullptr, DecodePcd, ProbePcd};
 const TGraphicClass TPCXGraphic{"TPCXGraphic", nullptr, DecodePcx, ProbePcx};
 const TGraphicClass TPNGGraphic{"TPNGGraphic", nullptr, DecodePng, ProbePng};
 const TGraphicClass TPPMGraphic{"TPPMGraphic", nullptr, DecodePnm, ProbePnm};
