@@ -4,7 +4,7 @@
 #include "platform/FileSystem.h"
 
 namespace GraphicClasses {
-const TGraphicClass TAutodeskGraphic{"TAutodeskGraphic", nullptr, nullptr};
+const TGraphicClass TAutodeskGraphic{"TAutodeskGraphic", nullptr, DecodeAutodesk, ProbeAutodesk};
 const TGraphicClass TBitmap{"TBitmap", nullptr, DecodeBmp, ProbeBmp};
 const TGraphicClass TCUTGraphic{"TCUTGraphic", nullptr, nullptr};
 const TGraphicClass TIcon{"TIcon", nullptr, DecodeIco, ProbeIco};
