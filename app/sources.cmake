@@ -14,5 +14,5 @@ endif()
 if(NOT KV_CORE_ONLY)
   target_sources(kirvane_ui PRIVATE app/MainWin.cpp app/MainWinActions.cpp app/MainWinNavigation.cpp
                                     app/MainWinList.cpp app/MainWinPreview.cpp app/MainWinState.cpp
-                                    app/MainWinCommands.cpp)
+                                    app/MainWinCommands.cpp app/MainWinCheck.cpp)
 endif()
