@@ -26,6 +26,7 @@
 #include "columns/ZmListColumnInfo.h"
 #include "dialogs/FileCommands.h"
 #include "imageview/ZmGraphicExItemList.h"
+#include "jpeg/ZmJpegChecker.h"
 #include "imageview/ZmImageLoader.h"
 #include "imageview/ZmImgView32.h"
 #include "options/IniFile.h"
@@ -208,6 +209,13 @@ class TFormKirvane : public QMainWindow, public IKirvaneOptionsHost, public IFor
   void FindDialog1Find();
   void CreateDropTargets();
 
+  // MainWinCheck.cpp
+  void CreateJpegChecker();
+  void JpegErrorCheckAllActExecute();
+  void ShowCheckProgress();
+  void ZmThreadJpegChecker1Terminate();
+  void SelectErrorsActVtExecute();
+
   // MainWinPreview.cpp
   void CreatePreview();
   void ImgLoadActExecute();
@@ -276,6 +284,7 @@ class TFormKirvane : public QMainWindow, public IKirvaneOptionsHost, public IFor
   // ---- Components ----
   std::unique_ptr<IFileTypeProvider> FileTypes_;
   TZmFileInfos ZmFileInfos1;
+  TZmThreadJpegChecker ZmThreadJpegChecker1;  // works on ZmFileInfos1's records: declared after it
   TZmRecentControl ZmRecentControl1;
   TZmColumnInfos ZmColumnInfosKv;
   TZmRecentMenus* RecentMenus_ = nullptr;
@@ -320,6 +329,7 @@ class TFormKirvane : public QMainWindow, public IKirvaneOptionsHost, public IFor
   std::string PreviewCopyPath_;  // the file whose full picture is on its way to the clipboard
   TZmImageLoader PreviewLoader_;
   bool ListingCursor_ = false;
+  bool CheckCursor_ = false;  // the busy cursor of a running JPEG check
   const TZmRecentItem* ListingEntry_ = nullptr;  // the history entry the running listing is for; never dereferenced
 
   // ---- Commands ----

@@ -138,7 +138,7 @@ void TFormKirvane::CreateMenus() {
   RunMenu = bar->addMenu(QStringLiteral("実行(&R)"));
 
   QMenu* tools = bar->addMenu(QStringLiteral("ツール(&T)"));
-  AddMenuActions(tools, {ActRecentEdit, Separator, OptionDetailAct});
+  AddMenuActions(tools, {JpegErrorCheckAllAct, SelectErrorsActVt, Separator, ActRecentEdit, Separator, OptionDetailAct});
 
   QMenu* help = bar->addMenu(QStringLiteral("ヘルプ(&H)"));
   AddMenuActions(help, {ZmViewHelpHtmlActionKv, Separator, ZmOpenAppFolderAction1, Separator, ZmAboutActionKv});
@@ -263,6 +263,8 @@ void TFormKirvane::ConnectCommands() {
   connect(CopyFileAct, &QAction::triggered, this, [this] { TransferActExecute(TFileTransfer::Copy); });
   connect(MoveFileAct, &QAction::triggered, this, [this] { TransferActExecute(TFileTransfer::Move); });
   on(DeleteFileAct, &TFormKirvane::DeleteFileActExecute);
+  on(JpegErrorCheckAllAct, &TFormKirvane::JpegErrorCheckAllActExecute);
+  on(SelectErrorsActVt, &TFormKirvane::SelectErrorsActVtExecute);
   for (QAction* a : {OptionDetailAct, ColumnsEditAct})
     connect(a, &QAction::triggered, this, [this, a] { OptionDetailActExecute(a); });
   on(SearchFindAct, &TFormKirvane::SearchFindActExecute);

@@ -14,7 +14,10 @@ endif()
 if(NOT KV_CORE_ONLY)
   target_sources(kirvane_ui PRIVATE app/MainWin.cpp app/MainWinActions.cpp app/MainWinNavigation.cpp
                                     app/MainWinList.cpp app/MainWinPreview.cpp app/MainWinState.cpp
-                                    app/MainWinCommands.cpp app/MainWinHelp.cpp)
+                                    app/MainWinCommands.cpp app/MainWinCheck.cpp)
+endif()
+if(NOT KV_CORE_ONLY)
+  target_sources(kirvane_ui PRIVATE app/MainWinHelp.cpp)
   # The about box shows the version the program was built as.
   set_property(SOURCE app/MainWinHelp.cpp APPEND PROPERTY COMPILE_DEFINITIONS KV_VERSION="${PROJECT_VERSION}")
 

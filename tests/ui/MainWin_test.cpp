@@ -699,6 +699,36 @@ class MainWinTest : public QObject {
     QVERIFY(!FindWindow("FileReport"));
   }
 
+  // The check shows each verdict in its own column and counts the damaged files; Ctrl+R then
+  // selects exactly those. Before any check it selects nothing.
+  void theJpegCheckMarksAndSelectsTheDamagedFiles() {
+    Go(Dir());
+    List().SelectAll();
+    Form().Action("SelectErrorsActVt")->trigger();
+    QCOMPARE(List().SelectedCount(), 0);
+    const std::string sound = Text(KV_TEST_DATA_DIR "/jpeg/gray-q75.jpg");
+    QVERIFY(!sound.empty());
+    Touch(Dir() + "a.jpg", sound);
+    Touch(Dir() + "b.png", sound.substr(0, sound.size() / 2));  // a JPEG cut short, whatever its name
+    Form().Action("RefreshFilesAct")->trigger();
+    WaitListed();
+    Form().ActionList1Update();
+    Form().Action("JpegErrorCheckAllAct")->trigger();
+    QTRY_VERIFY_WITH_TIMEOUT(Status(3).startsWith(QStringLiteral("JPEGチェック完了")), 20000);
+    QCOMPARE(Status(3), QStringLiteral("JPEGチェック完了: 破損 2 個"));  // the half file and B2.PNG ("x")
+    QVERIFY(Form().FileListView()->model()->headerData(5, Qt::Horizontal).toString().contains(QStringLiteral("JPEGチェック")));
+    QCOMPARE(List().OnData(RowOf("a.jpg"), smJpegResult).Text, QStringLiteral("なし"));
+    TypeKey(Qt::Key_R, Qt::ControlModifier);
+    QCOMPARE(SelectedRows(), (std::vector<int>{RowOf("b.png"), RowOf("B2.PNG")}));
+    // A new listing ends a running check before the records go.
+    Form().Action("JpegErrorCheckAllAct")->trigger();
+    Form().Action("RefreshFilesAct")->trigger();
+    WaitListed();
+    Form().ActionList1Update();
+    QVERIFY(Form().Action("JpegErrorCheckAllAct")->isEnabled());
+    QCOMPARE(List().OnData(RowOf("a.jpg"), smJpegResult).Text, QString());
+  }
+
   void qtsOwnTextsAreJapanese() {
     QVERIFY(InstallQtJapaneseTexts());
     const QString yes = QCoreApplication::translate("QPlatformTheme", "&Yes");
