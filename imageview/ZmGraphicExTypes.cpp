@@ -4,19 +4,19 @@
 #include "platform/FileSystem.h"
 
 namespace GraphicClasses {
-const TGraphicClass TAutodeskGraphic{"TAutodeskGraphic", nullptr, nullptr};
+const TGraphicClass TAutodeskGraphic{"TAutodeskGraphic", nullptr, DecodeAutodesk, ProbeAutodesk};
 const TGraphicClass TBitmap{"TBitmap", nullptr, DecodeBmp, ProbeBmp};
 const TGraphicClass TCUTGraphic{"TCUTGraphic", nullptr, nullptr};
 const TGraphicClass TIcon{"TIcon", nullptr, DecodeIco, ProbeIco};
 const TGraphicClass TJPEGImage{"TJPEGImage", nullptr, DecodeJpeg, ProbeJpeg, DecodeJpeg};
 const TGraphicClass TMetafile{"TMetafile", nullptr, nullptr};
-const TGraphicClass TPCDGraphic{"TPCDGraphic", nullptr, nullptr};
+const TGraphicClass TPCDGraphic{"TPCDGraphic", nullptr, DecodePcd, ProbePcd};
 const TGraphicClass TPCXGraphic{"TPCXGraphic", nullptr, DecodePcx, ProbePcx};
 const TGraphicClass TPNGGraphic{"TPNGGraphic", nullptr, DecodePng, ProbePng};
 const TGraphicClass TPPMGraphic{"TPPMGraphic", nullptr, DecodePnm, ProbePnm};
 const TGraphicClass TPSDGraphic{"TPSDGraphic", nullptr, DecodePsd, ProbePsd};
 const TGraphicClass TPSPGraphic{"TPSPGraphic", nullptr, nullptr};
-const TGraphicClass TRLAGraphic{"TRLAGraphic", nullptr, nullptr};
+const TGraphicClass TRLAGraphic{"TRLAGraphic", nullptr, DecodeRla, ProbeRla};
 const TGraphicClass TSGIGraphic{"TSGIGraphic", nullptr, DecodeSgi, ProbeSgi};
 const TGraphicClass TTargaGraphic{"TTargaGraphic", nullptr, DecodeTga, ProbeTga};
 const TGraphicClass TTIFFGraphic{"TTIFFGraphic", nullptr, DecodeTiff, ProbeTiff};

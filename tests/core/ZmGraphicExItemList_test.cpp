@@ -132,6 +132,9 @@ TEST(DecoderRegistry, LoadPictureRefusesFromTheFirstBytesWithoutReadingTheRest) 
       {"s.psd", "junk", Huge, TDecodeErrorKind::deCorrupt},
       {"s.pbm", "junk", Huge, TDecodeErrorKind::deCorrupt},
       {"s.ppm", "P6\n65535 65535\n255\n", Huge, TDecodeErrorKind::deTooLarge},
+      {"s.rla", "junk", Huge, TDecodeErrorKind::deUnsupported},  // no magic; not the current revision
+      {"s.pcd", "junk", Huge, TDecodeErrorKind::deCorrupt},
+      {"s.cel", "junk", Huge, TDecodeErrorKind::deCorrupt},
   };
   TTempDir dir;
   for (const auto& c : cases) {
