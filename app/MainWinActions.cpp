@@ -285,6 +285,7 @@ void TFormKirvane::ConnectCommands() {
   connect(ZmExitAction1, &QAction::triggered, this, [this] {
     if (MayStopFileOperation()) close();
   });
+  ConnectHelpCommands();
   connect(CBRecent, &QComboBox::activated, this, [this] { CBRecentSelect(); });
   CBRecent->installEventFilter(this);
   CBRecent->lineEdit()->installEventFilter(this);
