@@ -37,6 +37,7 @@ struct TPngState {
   png_structp Png = nullptr;
   png_infop Info = nullptr;
   bool HasAlpha = false;
+  bool Colour = false;  // as stored: grey pictures are expanded to RGB
   int Passes = 1;
   unsigned StoredBitsPerPixel = 0;
   TBitmap32 Bitmap;
@@ -92,6 +93,7 @@ bool ReadHeader(TPngState& s) {
   const bool trns = png_get_valid(s.Png, s.Info, PNG_INFO_tRNS) != 0;
   s.StoredBitsPerPixel = unsigned(bitDepth) * png_get_channels(s.Png, s.Info);
   s.HasAlpha = (colorType & PNG_COLOR_MASK_ALPHA) != 0 || trns;
+  s.Colour = (colorType & PNG_COLOR_MASK_COLOR) != 0;
 
   if (bitDepth == 16) png_set_scale_16(s.Png);
   if (colorType == PNG_COLOR_TYPE_PALETTE) png_set_palette_to_rgb(s.Png);
@@ -130,8 +132,7 @@ TColourTransformPtr EmbeddedColour(const TPngState& s) {
   png_uint_32 length = 0;
   int compression = 0;
   if (!png_get_iCCP(s.Png, s.Info, &name, &compression, &profile, &length) || !profile) return nullptr;
-  const bool colour = (png_get_color_type(s.Png, s.Info) & PNG_COLOR_MASK_COLOR) != 0;
-  return ColourTransformFor({profile, length}, colour ? TColourModel::cmRgb : TColourModel::cmGrey);
+  return ColourTransformFor({profile, length}, s.Colour ? TColourModel::cmRgb : TColourModel::cmGrey);
 }
 
 void Premultiply(TBitmap32& bitmap) {
