@@ -4,6 +4,7 @@
 
 #include "decoders/Decoders.h"
 #include "tests/support/DecoderSamples.h"
+#include "tests/support/IccProfiles.h"
 
 namespace {
 
@@ -337,3 +338,42 @@ TEST(PsdLoader, MissingChannelDataGivesAPartialPicture) {
 }
 
 }  // namespace
+
+// The profile of image resource 1039 gives Little CMS's colours: CMYK from the ink the inverted
+// samples mean, with the picture's alpha; RGB; and none for a 32-bit picture, which is linear light.
+TEST(PsdLoader, EmbeddedProfileGivesLittleCmsColours) {
+  auto withProfile = [](TPsd p, const std::vector<uint8_t>& profile) {
+    TBytes r;
+    r.Str("8BIM").U16BE(0x040F).U16BE(0).U32BE(uint32_t(profile.size())).Raw(profile);
+    if (profile.size() & 1) r.U8(0);
+    p.Resources = r.B;
+    return Psd(p);
+  };
+  const std::vector<uint8_t> cmyk = icc::Cmyk(), adobe = icc::AdobeRgb();
+  TPsd ink;  // two pixels with alpha: no ink, opaque; cyan and some black, half transparent
+  ink.Mode = 4, ink.Channels = 5, ink.Width = 2, ink.LayerSection = true, ink.LayerCount = -1;
+  ink.Rows = {{255, 55}, {255, 255}, {255, 255}, {255, 200}, {255, 128}};
+  const uint8_t inks[] = {0, 0, 0, 0, 200, 0, 0, 55};
+  const std::vector<TColor32> expected = icc::Convert(cmyk, TYPE_CMYK_8, inks, 2);
+  const TDecodeResult r = DecodePsd(withProfile(ink, cmyk));
+  ASSERT_TRUE(r.Ok()) << r.Error().Message;
+  EXPECT_EQ(r.Bitmap().Pixel(0, 0), expected[0]);
+  EXPECT_EQ(StraightPixel(r.Bitmap(), 1, 0) & 0xFF000000u, 0x80000000u);
+  // Photoshop blended the half-transparent pixel over white: taken out again before the profile.
+  EXPECT_NE(StraightPixel(r.Bitmap(), 1, 0) | 0xFF000000u, expected[1]);
+
+  TPsd rgb;
+  rgb.Rows = {{200, 30}, {40, 220}, {90, 10}};
+  const TColor32 stored[] = {Color32(255, 200, 40, 90), Color32(255, 30, 220, 10)};
+  const std::vector<TColor32> converted = icc::ConvertPixels(adobe, stored, 2);
+  const TDecodeResult tagged = DecodePsd(withProfile(rgb, adobe));
+  ASSERT_TRUE(tagged.Ok());
+  for (int x = 0; x < 2; ++x)
+    for (int shift : {0, 8, 16})
+      EXPECT_LE(std::abs(int((tagged.Bitmap().Pixel(x, 0) >> shift) & 255) - int((converted[size_t(x)] >> shift) & 255)), 1);
+
+  TPsd linear = rgb;
+  linear.Depth = 32;
+  linear.Rows = {std::vector<uint8_t>(8, 0), std::vector<uint8_t>(8, 0), std::vector<uint8_t>(8, 0)};
+  EXPECT_EQ(PixelDigest(DecodePsd(withProfile(linear, adobe)).Bitmap()), PixelDigest(DecodePsd(Psd(linear)).Bitmap()));
+}
