@@ -1,7 +1,7 @@
 // What an embedded colour profile costs a JPEG decode: the same file decoded without a profile
 // and with an Adobe RGB profile put in front of it, at full size and fitted to a 1920x1080 screen,
-// alternately, medians of wall-clock and CPU time (the CPU time counts the helper thread too);
-// and the conversion of the decoded picture alone, on one thread.
+// alternately, medians of wall-clock and CPU time; and the conversion of the decoded picture
+// alone, with each kernel the processor can run.
 //   kv_bench_colour [FILE.jpg [RUNS]]   default /tmp/kvbench/images/big.jpg (bench/decode makes it)
 #include <lcms2.h>
 
@@ -84,18 +84,27 @@ int main(int argc, char** argv) {
     Time(tagged, hint, with);
     without = with = {};
     for (int i = 0; i < runs; ++i) Time(plain, hint, without), Time(tagged, hint, with);
-    std::vector<double> alone;
-    for (int i = 0; i < runs; ++i) {
-      TBitmap32 copy = picture.Bitmap();
-      const double cpu = CpuMs(CLOCK_THREAD_CPUTIME_ID);
-      ConvertBitmap(transform.get(), copy, false);
-      alone.push_back(CpuMs(CLOCK_THREAD_CPUTIME_ID) - cpu);
-    }
     const double w0 = Median(without.Wall), w1 = Median(with.Wall), c0 = Median(without.Cpu), c1 = Median(with.Cpu);
-    std::printf("%-14s %dx%d: decode %.1f wall %.1f CPU; with the profile %.1f wall (+%.1f%%) %.1f CPU (+%.1f%%); "
-                "conversion alone %.1f CPU (%.1f%% of the decode's CPU)\n",
+    std::printf("%-14s %dx%d: decode %.1f wall %.1f CPU; with the profile %.1f wall (+%.1f%%) %.1f CPU (+%.1f%%)\n",
                 name, picture.Bitmap().Width(), picture.Bitmap().Height(), w0, c0, w1, 100 * (w1 - w0) / w0, c1,
-                100 * (c1 - c0) / c0, Median(alone), 100 * Median(alone) / c0);
+                100 * (c1 - c0) / c0);
+    // The conversion alone, row by row as the decoder does it, with each kernel the processor has.
+    const TColourKernel best = ColourKernel();
+    for (const auto& [kernel, label] : {std::pair{TColourKernel::ckPortable, "portable"}, std::pair{TColourKernel::ckAvx2, "AVX2"},
+                                        std::pair{TColourKernel::ckAvx512, "AVX-512"},
+                                        std::pair{TColourKernel::ckAvx512Vbmi, "AVX-512 VBMI"}}) {
+      if (!UseColourKernel(kernel)) continue;
+      std::vector<double> alone;
+      for (int i = 0; i < runs; ++i) {
+        TBitmap32 copy = picture.Bitmap();
+        const double cpu = CpuMs(CLOCK_THREAD_CPUTIME_ID);
+        ConvertBitmap(transform.get(), copy, false);
+        alone.push_back(CpuMs(CLOCK_THREAD_CPUTIME_ID) - cpu);
+      }
+      std::printf("  conversion alone, %-12s %6.1f CPU = %5.1f%% of the decode's CPU%s\n", label, Median(alone),
+                  100 * Median(alone) / c0, kernel == best ? "  (used)" : "");
+    }
+    UseColourKernel(best);
   }
   return 0;
 }

@@ -3,24 +3,27 @@
 // Little CMS's own 8-bit transforms take several times a JPEG's decode time on a big photo, so the
 // common case, an RGB profile made of tone curves and a matrix (Adobe RGB, Display P3, ProPhoto,
 // most camera profiles), runs through tables instead: the profile's colours are linear-light sRGB
-// sums of one contribution per channel, so three lookups, two additions and one lookup through the
-// sRGB curve give each pixel. The tables are filled with Little CMS's own floating-point answers
-// and checked against its 8-bit answers on a grid before they are trusted; any other profile
-// (colour lookup tables, grey, CMYK) is converted by Little CMS itself.
+// sums of one contribution per channel. Portably, three lookups of the three contributions packed
+// in a word, two additions and a lookup through the sRGB curve give each pixel; with AVX2 or
+// AVX-512 a table per channel, a matrix and a polynomial curve do (ColourKernels.cpp). The tables
+// are filled with Little CMS's own floating-point answers and checked against its 8-bit answers
+// on a grid before they are trusted; any other profile (colour lookup tables, grey, CMYK) is
+// converted by Little CMS itself.
 #include "decoders/ColourProfile.h"
 
 #include <lcms2.h>
 
 #include <algorithm>
+#include <atomic>
 #include <bit>
 #include <cmath>
-#include <condition_variable>
 #include <functional>
 #include <list>
 #include <mutex>
 #include <string_view>
-#include <thread>
 #include <vector>
+
+#include "decoders/ColourKernels.h"
 
 namespace {
 
@@ -30,9 +33,6 @@ constexpr cmsUInt32Number Intent = INTENT_PERCEPTUAL;
 // The largest profile looked at: 255 JPEG chunks hold about 16 MB; real ones stay far below.
 constexpr size_t MaxProfileBytes = size_t(16) << 20;
 constexpr size_t CacheCapacity = 16;
-// Pictures from this size on are converted on a helper thread, in bands of this many rows.
-constexpr int64_t MinHelperPixels = 1 << 20;
-constexpr int HelperBand = 32;
 
 // Linear light in the tables: 1.0 is 1 << LinearBits. Each channel's contribution is kept within
 // [-2, 4] and biased into a 21-bit field, so that three fields add up in one 64-bit word without
@@ -85,6 +85,15 @@ const TLcms& Lcms() {
   return lcms;
 }
 
+std::atomic<TColourKernel>& Kernel() {
+  static std::atomic<TColourKernel> kernel = [] {
+    for (TColourKernel k : {TColourKernel::ckAvx512Vbmi, TColourKernel::ckAvx512, TColourKernel::ckAvx2})
+      if (KernelAvailable(k)) return k;
+    return TColourKernel::ckPortable;
+  }();
+  return kernel;
+}
+
 // Owns a Little CMS transform; cmsFLAGS_NOCACHE makes it safe to use from several threads at once.
 struct TLcmsHandle {
   cmsHTRANSFORM H = nullptr;
@@ -102,6 +111,15 @@ class TIdentityTransform final : public TColourTransform {
   explicit TIdentityTransform(TColourModel model) : TColourTransform(model) {}
   void Convert(TColor32*, size_t) const override {}
 };
+
+bool WithinOneLevel(TColor32 a, TColor32 b) {
+  auto near = [](int x, int y) { return std::abs(x - y) <= 1; };
+  return near(RedOf(a), RedOf(b)) && near(GreenOf(a), GreenOf(b)) && near(BlueOf(a), BlueOf(b));
+}
+
+bool AllWithinOneLevel(const std::vector<TColor32>& a, const std::vector<TColor32>& b) {
+  return std::equal(a.begin(), a.end(), b.begin(), WithinOneLevel);
+}
 
 // Any profile, converted by Little CMS.
 class TLcmsTransform final : public TColourTransform {
@@ -141,6 +159,7 @@ class TTableTransform final : public TColourTransform {
 
   // From Little CMS's linear answers: black, then every value of red, of green and of blue alone.
   void Fill(const float* black, const float* ramps) {
+    FillKernelTables(black, ramps);
     for (int c = 0; c < 3; ++c) {
       for (int v = 0; v < 256; ++v) {
         const float* lin = ramps + 3 * (256 * c + v);
@@ -155,7 +174,31 @@ class TTableTransform final : public TColourTransform {
     }
   }
 
+  // Whether the tables give Little CMS's `expected` answers for `probe`, within a level. When the
+  // vector kernels do not, only the portable code is used.
+  bool Agree(const std::vector<TColor32>& probe, const std::vector<TColor32>& expected) {
+    std::vector<TColor32> mine = probe;
+    ConvertWith(TColourKernel::ckPortable, mine.data(), mine.size());
+    if (!AllWithinOneLevel(mine, expected)) return false;
+    for (TColourKernel k : {TColourKernel::ckAvx2, TColourKernel::ckAvx512, TColourKernel::ckAvx512Vbmi}) {
+      if (!Separable_ || !KernelAvailable(k)) continue;
+      mine = probe;
+      ConvertWith(k, mine.data(), mine.size());
+      if (AllWithinOneLevel(mine, expected)) continue;
+      if (k == TColourKernel::ckAvx512Vbmi) Kernel_.Rising16 = false;  // the others may still do
+      else Separable_ = false;
+    }
+    return true;
+  }
+
   void Convert(TColor32* pixels, size_t count) const override {
+    ConvertWith(Separable_ ? Kernel().load(std::memory_order_relaxed) : TColourKernel::ckPortable, pixels, count);
+  }
+
+ private:
+  void ConvertWith(TColourKernel kernel, TColor32* pixels, size_t count) const {
+    const size_t done = ConvertWithKernel(kernel, Kernel_, pixels, count);
+    pixels += done, count -= done;
     for (size_t i = 0; i < count; ++i) {
       const TColor32 c = pixels[i];
       const uint64_t sum = Sums_[0][RedOf(c)] + Sums_[1][GreenOf(c)] + Sums_[2][BlueOf(c)];
@@ -164,15 +207,38 @@ class TTableTransform final : public TColourTransform {
     }
   }
 
- private:
   uint8_t Channel(uint64_t field) const {
     int64_t v = int64_t(field & FieldMask) - 3 * FieldBias;
     v = std::clamp<int64_t>(v, 0, int64_t(1) << LinearBits);
     return Encode_[(v + (1 << (LinearBits - EncodeBits - 1))) >> (LinearBits - EncodeBits)];
   }
 
+  // The kernels' form of the same colours: each channel's contributions are one curve times a
+  // column of a matrix, as they are for a profile of curves and a matrix; checked to a millionth.
+  void FillKernelTables(const float* black, const float* ramps) {
+    Separable_ = true;
+    for (int c = 0; c < 3; ++c) {
+      auto part = [&](int k, int v) { return double(ramps[3 * (256 * c + v) + k]) - black[k]; };
+      double norm = 0;
+      for (int v = 0; v < 256; ++v) norm += part(c, v) * part(c, v);
+      Separable_ = Separable_ && norm > 1e-6;
+      for (int k = 0; k < 3; ++k) {
+        double dot = 0;
+        for (int v = 0; v < 256; ++v) dot += part(k, v) * part(c, v);
+        const double factor = norm > 0 ? dot / norm : 0;
+        for (int v = 0; v < 256; ++v) Separable_ = Separable_ && std::abs(part(k, v) - factor * part(c, v)) < 1e-6;
+        Kernel_.Matrix[k][c] = float(factor);
+      }
+      for (int v = 0; v < 256; ++v) Kernel_.Linear[c][v] = float(part(c, v));
+      Kernel_.Base[c] = black[c];
+    }
+    FillRising16(Kernel_);
+  }
+
   uint64_t Sums_[3][256] = {};
   const uint8_t* Encode_;
+  TRgbKernelTables Kernel_ = {};
+  bool Separable_ = false;
 };
 
 // Test colours: a grid through the RGB cube, and every grey.
@@ -184,15 +250,6 @@ std::vector<TColor32> ProbeColours() {
       for (int b : steps) probe.push_back(Color32(255, uint8_t(r), uint8_t(g), uint8_t(b)));
   for (int v = 0; v < 256; ++v) probe.push_back(Color32(255, uint8_t(v), uint8_t(v), uint8_t(v)));
   return probe;
-}
-
-bool WithinOneLevel(TColor32 a, TColor32 b) {
-  auto near = [](int x, int y) { return std::abs(x - y) <= 1; };
-  return near(RedOf(a), RedOf(b)) && near(GreenOf(a), GreenOf(b)) && near(BlueOf(a), BlueOf(b));
-}
-
-bool AllWithinOneLevel(const std::vector<TColor32>& a, const std::vector<TColor32>& b) {
-  return std::equal(a.begin(), a.end(), b.begin(), WithinOneLevel);
 }
 
 // The tables for an RGB profile, when they reproduce Little CMS's `expected` answers for `probe`.
@@ -211,9 +268,7 @@ TColourTransformPtr TablesFor(cmsHPROFILE profile, const std::vector<TColor32>& 
   cmsDoTransform(toLinear.H, in.data(), out.data(), cmsUInt32Number(in.size() / 3));
   auto tables = std::make_shared<TTableTransform>();
   tables->Fill(out.data(), out.data() + 3);
-  std::vector<TColor32> mine = probe;
-  tables->Convert(mine.data(), mine.size());
-  if (!AllWithinOneLevel(mine, expected)) return nullptr;
+  if (!tables->Agree(probe, expected)) return nullptr;
   return tables;
 }
 
@@ -324,6 +379,14 @@ class TTransformCache {
 
 void TColourTransform::ConvertCmyk(const uint8_t*, TColor32*, size_t) const {}
 
+TColourKernel ColourKernel() { return Kernel().load(); }
+
+bool UseColourKernel(TColourKernel kernel) {
+  if (!KernelAvailable(kernel)) return false;
+  Kernel() = kernel;
+  return true;
+}
+
 TColourTransformPtr ColourTransformFor(std::span<const uint8_t> profile, TColourModel model) {
   if (profile.empty() || profile.size() > MaxProfileBytes) return nullptr;
   static TTransformCache cache;
@@ -355,91 +418,4 @@ void ConvertBitmap(const TColourTransform* transform, TBitmap32& bitmap, bool pr
       if (AlphaOf(c) != 0) row[x] = PremultipliedColor32(AlphaOf(c), RedOf(c), GreenOf(c), BlueOf(c));
     }
   }
-}
-
-// ---- TRowConversion ----------------------------------------------------------------------------
-
-struct TRowConversion::THelper {
-  std::mutex Mutex;
-  std::condition_variable Wake;
-  int Ready = 0;         // rows handed over
-  bool Last = false;     // no more will come
-  bool Abandon = false;  // stop without converting the rest
-  std::thread Thread;
-};
-
-TRowConversion::TRowConversion(const TColourTransform* transform, TBitmap32& bitmap)
-    : Transform_(transform), Bitmap_(bitmap) {
-  if (!Transform_ || int64_t(bitmap.Width()) * bitmap.Height() < MinHelperPixels ||
-      std::thread::hardware_concurrency() < 2)
-    return;
-  try {
-    auto helper = std::make_unique<THelper>();
-    helper->Thread = std::thread([this, h = helper.get()] {
-      int done = 0;
-      for (;;) {
-        int ready;
-        bool last;
-        {
-          std::unique_lock lock(h->Mutex);
-          h->Wake.wait(lock, [&] { return h->Ready - done >= HelperBand || h->Last; });
-          if (h->Abandon) return;
-          ready = h->Ready, last = h->Last;
-        }
-        ConvertRows(done, ready);
-        done = ready;
-        if (last) return;
-      }
-    });
-    Helper_ = std::move(helper);
-  } catch (const std::exception&) {
-    // No thread to be had: the rows are converted as they come.
-  }
-}
-
-TRowConversion::~TRowConversion() {
-  if (!Helper_) return;
-  {
-    std::lock_guard lock(Helper_->Mutex);
-    Helper_->Last = Helper_->Abandon = true;
-  }
-  Helper_->Wake.notify_one();
-  Helper_->Thread.join();
-}
-
-void TRowConversion::ConvertRows(int from, int to) {
-  for (int y = from; y < to; ++y) Transform_->Convert(Bitmap_.ScanLine(y), size_t(Bitmap_.Width()));
-}
-
-void TRowConversion::RowsDone(int rows) {
-  if (!Transform_) return;
-  if (!Helper_) {
-    ConvertRows(Converted_, rows);
-    Converted_ = std::max(Converted_, rows);
-    return;
-  }
-  bool wake;
-  {
-    std::lock_guard lock(Helper_->Mutex);
-    wake = rows / HelperBand != Helper_->Ready / HelperBand;
-    Helper_->Ready = std::max(Helper_->Ready, rows);
-  }
-  if (wake) Helper_->Wake.notify_one();
-}
-
-void TRowConversion::Finish(int rows) {
-  if (!Transform_) return;
-  if (!Helper_) {
-    RowsDone(rows);
-    return;
-  }
-  {
-    std::lock_guard lock(Helper_->Mutex);
-    Helper_->Ready = std::max(Helper_->Ready, rows);
-    Helper_->Last = true;
-  }
-  Helper_->Wake.notify_one();
-  Helper_->Thread.join();
-  Helper_.reset();
-  Transform_ = nullptr;  // done
 }

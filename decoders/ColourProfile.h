@@ -39,31 +39,12 @@ using TColourTransformPtr = std::shared_ptr<const TColourTransform>;
 // more than a level). Thread-safe; equal profile bytes give the same transform.
 TColourTransformPtr ColourTransformFor(std::span<const uint8_t> profile, TColourModel model);
 
+// The instructions RGB profiles of curves and a matrix are converted with: the best the processor
+// has, unless a test or a benchmark picks another (process-wide, before converting).
+enum class TColourKernel { ckPortable, ckAvx2, ckAvx512, ckAvx512Vbmi };
+TColourKernel ColourKernel();
+// False, and nothing changes, when the processor lacks the kernel's instructions.
+bool UseColourKernel(TColourKernel kernel);
+
 // A whole bitmap of straight or premultiplied pixels to sRGB; nothing happens without a transform.
 void ConvertBitmap(const TColourTransform* transform, TBitmap32& bitmap, bool premultiplied);
-
-// Converts the rows of a bitmap of straight pixels as a decoder finishes them, top to bottom. A
-// big picture is converted on a helper thread while the decoder goes on with the next rows, so
-// that the conversion adds little more than the time of its last band. Without a transform it
-// does nothing.
-class TRowConversion {
- public:
-  TRowConversion(const TColourTransform* transform, TBitmap32& bitmap);
-  ~TRowConversion();  // waits for the helper; rows handed over but not finished stay unconverted
-  TRowConversion(const TRowConversion&) = delete;
-  TRowConversion& operator=(const TRowConversion&) = delete;
-
-  // Rows [0, rows) are final.
-  void RowsDone(int rows);
-  // Converts every row below `rows` not converted yet and waits: the bitmap is then final.
-  void Finish(int rows);
-
- private:
-  struct THelper;
-  void ConvertRows(int from, int to);
-
-  const TColourTransform* Transform_;
-  TBitmap32& Bitmap_;
-  int Converted_ = 0;  // rows converted by the caller's thread, when there is no helper
-  std::unique_ptr<THelper> Helper_;
-};

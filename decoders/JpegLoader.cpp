@@ -253,10 +253,10 @@ void ConvertRow(const TJpegSession& s, JSAMPLE* in, TColor32* out, JDIMENSION wi
   s.Colour->ConvertCmyk(in, out, width);
 }
 
-// Decodes every row into the bitmap, which has the upright size; rows written in place are handed
-// to `conversion`, others are converted through `converted` (a row of the stored width) before they
-// are turned. Returns false on a libjpeg error.
-bool DecodeRows(TJpegSession& s, TBitmap32& bitmap, JSAMPROW* rows, TRowConversion& conversion, TColor32* converted) {
+// Decodes every row into the bitmap, which has the upright size. With a profile, rows written in
+// place are converted there while they are still in the cache; others are converted through
+// `converted` (a row of the stored width) before they are turned. Returns false on a libjpeg error.
+bool DecodeRows(TJpegSession& s, TBitmap32& bitmap, JSAMPROW* rows, TColor32* converted) {
   if (setjmp(s.Err.Jump)) return false;
   const JDIMENSION width = s.Info.output_width, height = s.Info.output_height;
   const bool swapped = SwapsAxes(s.Orientation);
@@ -288,7 +288,8 @@ bool DecodeRows(TJpegSession& s, TBitmap32& bitmap, JSAMPROW* rows, TRowConversi
       // libjpeg writes straight into the bitmap: one pointer per row, as many rows per call as
       // it likes (several for upsampled chroma).
       if (jpeg_read_scanlines(&s.Info, rows + row, stopAt - row) == 0) break;
-      conversion.RowsDone(int(s.Info.output_scanline));
+      for (JDIMENSION y = row; s.Colour && y < s.Info.output_scanline; ++y)
+        s.Colour->Convert(bitmap.ScanLine(int(y)), width);
       continue;
     }
     if (jpeg_read_scanlines(&s.Info, buffer, 1) != 1) break;
@@ -369,9 +370,7 @@ TDecodeResult DecodeJpeg(std::span<const uint8_t> data, const TDecodeHint& hint)
   const TColourTransformPtr colour = ColourTransformFor(JpegIccProfile(data), ColourModel(s.Info.jpeg_color_space));
   s.Colour = colour.get();
   std::vector<TColor32> converted(s.Colour && !s.Direct() ? s.Info.output_width : 0);
-  TRowConversion conversion(s.Direct() ? s.Colour : nullptr, bitmap);
-  if (!DecodeRows(s, bitmap, rows.data(), conversion, converted.data())) return Failure(s);
-  conversion.Finish(int(s.Info.output_scanline));
+  if (!DecodeRows(s, bitmap, rows.data(), converted.data())) return Failure(s);
 
   TDecodeResult result(std::move(bitmap));
   result.SetPartial(s.Err.SawEof || s.Info.output_scanline < s.Info.output_height);

@@ -442,7 +442,6 @@ TDecodeResult DecodePsd(std::span<const uint8_t> data) {
   const bool cmyk = colour && h.Mode == pmCmyk;  // converted with the samples, before anything else
   std::vector<uint8_t> ink(cmyk ? 4 * size_t(h.Width) : 0);
   if (cmyk) row.Cmyk = colour.get(), row.Ink = ink.data();
-  TRowConversion conversion(cmyk ? nullptr : colour.get(), bitmap);
   bool anyMissing = false, anyPresent = false;
   for (uint32_t y = 0; y < h.Height; ++y) {
     for (unsigned c = 0; c < h.UsedChannels(); ++c) {
@@ -454,10 +453,9 @@ TDecodeResult DecodePsd(std::span<const uint8_t> data) {
       row.Ch[c] = {samples.data(), h.Depth};
     }
     convert(row, bitmap.ScanLine(int(y)));
-    conversion.RowsDone(int(y) + 1);
+    if (colour && !cmyk) colour->Convert(bitmap.ScanLine(int(y)), h.Width);
   }
   if (!anyPresent) return Error(TDecodeErrorKind::deTruncated, "no image data in the file");
-  conversion.Finish(int(h.Height));
 
   FinishStraightAlpha(bitmap,
                       h.HasAlpha || h.TransparentIndex >= 0 ? TAlphaMode::amStraight : TAlphaMode::amOpaque);

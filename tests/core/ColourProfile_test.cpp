@@ -1,5 +1,4 @@
-// Colour profiles: the transforms against Little CMS's own answers, their cache, and the
-// conversion of rows on a helper thread.
+// Colour profiles: the transforms against Little CMS's own answers, and their cache.
 #include <gtest/gtest.h>
 
 #include <thread>
@@ -28,7 +27,8 @@ icc::TBytes RgbProfile(cmsCIExyYTRIPLE primaries, double gamma) {
 
 }  // namespace
 
-// Through the whole cube, for profiles near and far from sRGB, alpha untouched.
+// Through the whole cube, for profiles near and far from sRGB, alpha untouched, with every kernel
+// the processor can run.
 TEST(ColourProfile, RgbColoursAreLittleCmsColours) {
   const struct {
     const char* Name;
@@ -42,16 +42,22 @@ TEST(ColourProfile, RgbColoursAreLittleCmsColours) {
   for (int r = 0; r < 256; r += 5)
     for (int g = 0; g < 256; g += 3)
       for (int b = 0; b < 256; b += 7) cube.push_back(Color32(uint8_t(r + g), uint8_t(r), uint8_t(g), uint8_t(b)));
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.Name);
-    const TColourTransformPtr t = ColourTransformFor(c.Profile, TColourModel::cmRgb);
-    ASSERT_TRUE(t);
-    std::vector<TColor32> mine = cube;
-    t->Convert(mine.data(), mine.size());
-    std::vector<TColor32> expected = icc::ConvertPixels(c.Profile, cube.data(), cube.size());
-    for (size_t i = 0; i < cube.size(); ++i) expected[i] = (expected[i] & 0xFFFFFFu) | (cube[i] & 0xFF000000u);
-    EXPECT_LE(LargestDifference(mine, expected), 1);
+  const TColourKernel best = ColourKernel();
+  for (TColourKernel kernel : {TColourKernel::ckPortable, TColourKernel::ckAvx2, TColourKernel::ckAvx512,
+                               TColourKernel::ckAvx512Vbmi}) {
+    if (!UseColourKernel(kernel)) continue;  // not on this processor
+    for (const auto& c : cases) {
+      SCOPED_TRACE(std::string(c.Name) + ", kernel " + std::to_string(int(kernel)));
+      const TColourTransformPtr t = ColourTransformFor(c.Profile, TColourModel::cmRgb);
+      ASSERT_TRUE(t);
+      std::vector<TColor32> mine = cube;
+      t->Convert(mine.data(), mine.size());
+      std::vector<TColor32> expected = icc::ConvertPixels(c.Profile, cube.data(), cube.size());
+      for (size_t i = 0; i < cube.size(); ++i) expected[i] = (expected[i] & 0xFFFFFFu) | (cube[i] & 0xFF000000u);
+      EXPECT_LE(LargestDifference(mine, expected), 1);
+    }
   }
+  UseColourKernel(best);
 }
 
 // Equal bytes share one transform, wherever they lie; a profile that changes nothing, does not
@@ -116,24 +122,4 @@ TEST(ColourProfile, PremultipliedPixelsKeepTheirAlpha) {
   EXPECT_EQ(a, 128);
   EXPECT_LE(LargestDifference({Color32(255, r, g, b)}, {opaque}), 2);
   EXPECT_EQ(bitmap.Pixel(2, 0), 0u);
-}
-
-// Rows handed over in uneven steps end up as converting the whole bitmap at once; a conversion
-// given up half-way stops without waiting for rows that never come.
-TEST(ColourProfile, RowsConvertedAsTheyComeMatchOneGo) {
-  const TColourTransformPtr t = ColourTransformFor(icc::AdobeRgb(), TColourModel::cmRgb);
-  ASSERT_TRUE(t);
-  TBitmap32 rows(1200, 1000), whole(1200, 1000);  // big enough for the helper thread
-  for (int y = 0; y < rows.Height(); ++y)
-    for (int x = 0; x < rows.Width(); ++x) rows.Pixel(x, y) = Color32(255, uint8_t(x), uint8_t(y), uint8_t(x ^ y));
-  whole = rows;
-  ConvertBitmap(t.get(), whole, false);
-  {
-    TRowConversion conversion(t.get(), rows);
-    for (int y = 0; y < rows.Height(); y += 1 + y % 37) conversion.RowsDone(y);
-    conversion.Finish(rows.Height());
-  }
-  EXPECT_TRUE(std::equal(rows.Bits(), rows.Bits() + 1200 * 1000, whole.Bits()));
-  TRowConversion abandoned(t.get(), rows);
-  abandoned.RowsDone(500);
 }

@@ -22,7 +22,7 @@ TEST(PsdLoader, SamplesMatchReferenceDecodes) {
   CheckSamples(DecodePsd, {
       {"psd/16bit-rle.psd", 485, 484, "d2defec4c98280ef", IM16},
       {"psd/birthday.pdd", 300, 300, "b2d8e7c5f9c14735", IMUnmatted},
-      {"psd/cmyk8_testcard.psd", 256, 256, "50c279dba25d851d", IM},
+      {"psd/cmyk8_testcard.psd", 256, 256, nullptr, "converted through its CMYK profile; see below"},
       {"psd/five_channels.psd", 1, 1, "4a3d077f9b55736b", IM},
       {"psd/hopper.psd", 128, 128, "1343f451533a0e95", IM},
       {"psd/hopper_merged.psd", 128, 128, "1343f451533a0e95", IM},
@@ -70,6 +70,28 @@ TEST(PsdLoader, LabSampleIsCloseToTheReference) {
   EXPECT_EQ(AlphaOf(edge), 153);
   EXPECT_LT(GreenOf(edge), 190);
   EXPECT_LT(BlueOf(edge), 170);
+}
+
+// The test card carries a CMYK profile: its colours are those ImageMagick gives through Little CMS
+// (`convert FILE[0] -intent Perceptual -profile sRGB.icc`), far from the plain ink formula's.
+TEST(PsdLoader, CmykSampleIsShownThroughItsProfile) {
+  KV_REQUIRE_CORPUS();
+  const TDecodeResult r = DecodeSample("cmyk8_testcard.psd");
+  ASSERT_TRUE(r.Ok());
+  const struct {
+    int X, Y;
+    TColor32 Reference;
+  } probes[] = {
+      {130, 50, 0xFF41A62A}, {160, 50, 0xFFBF0B1C}, {80, 170, 0xFF4D4492}, {128, 212, 0xFFE64441},
+      {30, 60, 0xFF579F89},  {230, 60, 0xFF7D8645}, {110, 100, 0xFF41403F},
+  };
+  for (const auto& p : probes) {
+    const TColor32 got = r.Bitmap().Pixel(p.X, p.Y);
+    SCOPED_TRACE(testing::Message() << p.X << "," << p.Y << " got " << std::hex << got);
+    EXPECT_NEAR(RedOf(got), RedOf(p.Reference), 2);
+    EXPECT_NEAR(GreenOf(got), GreenOf(p.Reference), 2);
+    EXPECT_NEAR(BlueOf(got), BlueOf(p.Reference), 2);
+  }
 }
 
 TEST(PsdLoader, CompositeWithoutMaximizedCompatibilityIsShownAsStored) {
