@@ -60,7 +60,8 @@ void Time(const std::vector<uint8_t>& file, const TDecodeHint& hint, TTimes& tim
   const double cpu = CpuMs(CLOCK_PROCESS_CPUTIME_ID);
   const TDecodeResult r = DecodeJpeg(file, hint);
   times.Cpu.push_back(CpuMs(CLOCK_PROCESS_CPUTIME_ID) - cpu);
-  times.Wall.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
+  times.Wall.push_back(
+      std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
   if (!r.Ok()) std::fprintf(stderr, "decode failed: %s\n", r.Error().Message.c_str());
 }
 
@@ -78,21 +79,25 @@ int main(int argc, char** argv) {
   const std::vector<uint8_t> profile = AdobeRgbProfile(), tagged = WithProfile(plain, profile);
   const TColourTransformPtr transform = ColourTransformFor(profile, TColourModel::cmRgb);
   std::printf("%s, %d runs, medians in ms\n", path.c_str(), runs);
-  for (const auto& [name, hint] : {std::pair{"full size", TDecodeHint{}}, std::pair{"fit 1920x1080", TDecodeHint{1920, 1080}}}) {
+  for (const auto& [name, hint] :
+       {std::pair{"full size", TDecodeHint{}}, std::pair{"fit 1920x1080", TDecodeHint{1920, 1080}}}) {
     TTimes without, with;
     TDecodeResult picture = DecodeJpeg(plain, hint);  // warms up the cache of transforms too
     Time(tagged, hint, with);
     without = with = {};
     for (int i = 0; i < runs; ++i) Time(plain, hint, without), Time(tagged, hint, with);
-    const double w0 = Median(without.Wall), w1 = Median(with.Wall), c0 = Median(without.Cpu), c1 = Median(with.Cpu);
-    std::printf("%-14s %dx%d: decode %.1f wall %.1f CPU; with the profile %.1f wall (+%.1f%%) %.1f CPU (+%.1f%%)\n",
-                name, picture.Bitmap().Width(), picture.Bitmap().Height(), w0, c0, w1, 100 * (w1 - w0) / w0, c1,
-                100 * (c1 - c0) / c0);
+    const double w0 = Median(without.Wall), w1 = Median(with.Wall), c0 = Median(without.Cpu),
+                 c1 = Median(with.Cpu);
+    std::printf(
+        "%-14s %dx%d: decode %.1f wall %.1f CPU; with the profile %.1f wall (+%.1f%%) %.1f CPU (+%.1f%%)\n",
+        name, picture.Bitmap().Width(), picture.Bitmap().Height(), w0, c0, w1, 100 * (w1 - w0) / w0, c1,
+        100 * (c1 - c0) / c0);
     // The conversion alone, row by row as the decoder does it, with each kernel the processor has.
     const TColourKernel best = ColourKernel();
-    for (const auto& [kernel, label] : {std::pair{TColourKernel::ckPortable, "portable"}, std::pair{TColourKernel::ckAvx2, "AVX2"},
-                                        std::pair{TColourKernel::ckAvx512, "AVX-512"},
-                                        std::pair{TColourKernel::ckAvx512Vbmi, "AVX-512 VBMI"}}) {
+    for (const auto& [kernel, label] :
+         {std::pair{TColourKernel::ckPortable, "portable"}, std::pair{TColourKernel::ckAvx2, "AVX2"},
+          std::pair{TColourKernel::ckAvx512, "AVX-512"},
+          std::pair{TColourKernel::ckAvx512Vbmi, "AVX-512 VBMI"}}) {
       if (!UseColourKernel(kernel)) continue;
       std::vector<double> alone;
       for (int i = 0; i < runs; ++i) {
@@ -101,8 +106,8 @@ int main(int argc, char** argv) {
         ConvertBitmap(transform.get(), copy, false);
         alone.push_back(CpuMs(CLOCK_THREAD_CPUTIME_ID) - cpu);
       }
-      std::printf("  conversion alone, %-12s %6.1f CPU = %5.1f%% of the decode's CPU%s\n", label, Median(alone),
-                  100 * Median(alone) / c0, kernel == best ? "  (used)" : "");
+      std::printf("  conversion alone, %-12s %6.1f CPU = %5.1f%% of the decode's CPU%s\n", label,
+                  Median(alone), 100 * Median(alone) / c0, kernel == best ? "  (used)" : "");
     }
     UseColourKernel(best);
   }

@@ -31,4 +31,5 @@ bool KernelAvailable(TColourKernel kernel);
 
 // Converts the first pixels of `pixels` with a vector kernel, as many as fill its vectors, and
 // returns how many it did; the caller converts the rest. 0 for ckPortable.
-size_t ConvertWithKernel(TColourKernel kernel, const TRgbKernelTables& tables, TColor32* pixels, size_t count);
+size_t ConvertWithKernel(TColourKernel kernel, const TRgbKernelTables& tables, TColor32* pixels,
+                         size_t count);

@@ -28,7 +28,8 @@
 namespace {
 
 // Pixels as Little CMS sees our 0xAARRGGBB words in memory.
-constexpr cmsUInt32Number PixelFormat = std::endian::native == std::endian::little ? TYPE_BGRA_8 : TYPE_ARGB_8;
+constexpr cmsUInt32Number PixelFormat =
+    std::endian::native == std::endian::little ? TYPE_BGRA_8 : TYPE_ARGB_8;
 constexpr cmsUInt32Number Intent = INTENT_PERCEPTUAL;
 // The largest profile looked at: 255 JPEG chunks hold about 16 MB; real ones stay far below.
 constexpr size_t MaxProfileBytes = size_t(16) << 20;
@@ -51,8 +52,8 @@ struct TLcms {
   TLcms() : Context(cmsCreateContext(nullptr, nullptr)), Encode{} {
     cmsSetLogErrorHandlerTHR(Context, [](cmsContext, cmsUInt32Number, const char*) {});
     cmsHPROFILE linear = LinearSrgb(), srgb = cmsCreate_sRGBProfileTHR(Context);
-    cmsHTRANSFORM t = linear && srgb ? cmsCreateTransformTHR(Context, linear, TYPE_RGB_FLT, srgb, TYPE_RGB_8, Intent,
-                                                              cmsFLAGS_NOCACHE)
+    cmsHTRANSFORM t = linear && srgb ? cmsCreateTransformTHR(Context, linear, TYPE_RGB_FLT, srgb, TYPE_RGB_8,
+                                                             Intent, cmsFLAGS_NOCACHE)
                                      : nullptr;
     if (t) {
       std::vector<float> in(3 * std::size(Encode));
@@ -185,14 +186,17 @@ class TTableTransform final : public TColourTransform {
       mine = probe;
       ConvertWith(k, mine.data(), mine.size());
       if (AllWithinOneLevel(mine, expected)) continue;
-      if (k == TColourKernel::ckAvx512Vbmi) Kernel_.Rising16 = false;  // the others may still do
-      else Separable_ = false;
+      if (k == TColourKernel::ckAvx512Vbmi)
+        Kernel_.Rising16 = false;  // the others may still do
+      else
+        Separable_ = false;
     }
     return true;
   }
 
   void Convert(TColor32* pixels, size_t count) const override {
-    ConvertWith(Separable_ ? Kernel().load(std::memory_order_relaxed) : TColourKernel::ckPortable, pixels, count);
+    ConvertWith(Separable_ ? Kernel().load(std::memory_order_relaxed) : TColourKernel::ckPortable, pixels,
+                count);
   }
 
  private:
@@ -226,7 +230,8 @@ class TTableTransform final : public TColourTransform {
         double dot = 0;
         for (int v = 0; v < 256; ++v) dot += part(k, v) * part(c, v);
         const double factor = norm > 0 ? dot / norm : 0;
-        for (int v = 0; v < 256; ++v) Separable_ = Separable_ && std::abs(part(k, v) - factor * part(c, v)) < 1e-6;
+        for (int v = 0; v < 256; ++v)
+          Separable_ = Separable_ && std::abs(part(k, v) - factor * part(c, v)) < 1e-6;
         Kernel_.Matrix[k][c] = float(factor);
       }
       for (int v = 0; v < 256; ++v) Kernel_.Linear[c][v] = float(part(c, v));
@@ -258,8 +263,8 @@ TColourTransformPtr TablesFor(cmsHPROFILE profile, const std::vector<TColor32>& 
   const TLcms& lcms = Lcms();
   cmsHPROFILE linear = lcms.LinearSrgb();
   if (!linear) return nullptr;
-  TLcmsHandle toLinear(
-      cmsCreateTransformTHR(lcms.Context, profile, TYPE_RGB_FLT, linear, TYPE_RGB_FLT, Intent, cmsFLAGS_NOCACHE));
+  TLcmsHandle toLinear(cmsCreateTransformTHR(lcms.Context, profile, TYPE_RGB_FLT, linear, TYPE_RGB_FLT,
+                                             Intent, cmsFLAGS_NOCACHE));
   cmsCloseProfile(linear);
   if (!toLinear.H) return nullptr;
   std::vector<float> in(3 * (1 + 3 * 256), 0.0f), out(in.size());
@@ -286,21 +291,23 @@ TColourTransformPtr BuildRgb(cmsHPROFILE profile, cmsHPROFILE srgb) {
 }
 
 TColourTransformPtr BuildGrey(cmsHPROFILE profile, cmsHPROFILE srgb) {
-  TLcmsHandle t(cmsCreateTransformTHR(Lcms().Context, profile, TYPE_GRAY_8, srgb, PixelFormat, Intent, cmsFLAGS_NOCACHE));
+  TLcmsHandle t(cmsCreateTransformTHR(Lcms().Context, profile, TYPE_GRAY_8, srgb, PixelFormat, Intent,
+                                      cmsFLAGS_NOCACHE));
   if (!t.H) return nullptr;
   uint8_t grey[256];
   TColor32 colours[256] = {};
   bool identity = true;
   for (int v = 0; v < 256; ++v) grey[v] = uint8_t(v);
   cmsDoTransform(t.H, grey, colours, 256);
-  for (int v = 0; v < 256; ++v) identity = identity && WithinOneLevel(colours[v], Color32(0, grey[v], grey[v], grey[v]));
+  for (int v = 0; v < 256; ++v)
+    identity = identity && WithinOneLevel(colours[v], Color32(0, grey[v], grey[v], grey[v]));
   if (identity) return std::make_shared<TIdentityTransform>(TColourModel::cmGrey);
   return std::make_shared<TGreyTransform>(colours);
 }
 
 TColourTransformPtr BuildCmyk(cmsHPROFILE profile, cmsHPROFILE srgb) {
-  cmsHTRANSFORM h =
-      cmsCreateTransformTHR(Lcms().Context, profile, TYPE_CMYK_8, srgb, PixelFormat, Intent, cmsFLAGS_NOCACHE);
+  cmsHTRANSFORM h = cmsCreateTransformTHR(Lcms().Context, profile, TYPE_CMYK_8, srgb, PixelFormat, Intent,
+                                          cmsFLAGS_NOCACHE);
   if (!h) return nullptr;
   return std::make_shared<TLcmsTransform>(TColourModel::cmCmyk, h);
 }
@@ -317,10 +324,17 @@ TColourTransformPtr Build(std::span<const uint8_t> bytes) {
                       kind == cmsSigColorSpaceClass;
   if (srgb && device) {
     switch (cmsGetColorSpace(profile)) {
-      case cmsSigRgbData: t = BuildRgb(profile, srgb); break;
-      case cmsSigGrayData: t = BuildGrey(profile, srgb); break;
-      case cmsSigCmykData: t = BuildCmyk(profile, srgb); break;
-      default: break;
+      case cmsSigRgbData:
+        t = BuildRgb(profile, srgb);
+        break;
+      case cmsSigGrayData:
+        t = BuildGrey(profile, srgb);
+        break;
+      case cmsSigCmykData:
+        t = BuildCmyk(profile, srgb);
+        break;
+      default:
+        break;
     }
   }
   if (srgb) cmsCloseProfile(srgb);
@@ -379,7 +393,9 @@ class TTransformCache {
 
 void TColourTransform::ConvertCmyk(const uint8_t*, TColor32*, size_t) const {}
 
-TColourKernel ColourKernel() { return Kernel().load(); }
+TColourKernel ColourKernel() {
+  return Kernel().load();
+}
 
 bool UseColourKernel(TColourKernel kernel) {
   if (!KernelAvailable(kernel)) return false;

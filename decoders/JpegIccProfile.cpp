@@ -8,11 +8,13 @@
 namespace {
 
 constexpr uint8_t App2 = 0xE2;
-constexpr char Signature[] = "ICC_PROFILE";    // with its terminating zero: 12 bytes
+constexpr char Signature[] = "ICC_PROFILE";  // with its terminating zero: 12 bytes
 constexpr size_t ChunkHeader = sizeof Signature + 2;
 
 // Markers without a length: TEM, RST0-7, SOI; 0x00 is no marker at all.
-bool Standalone(uint8_t marker) { return marker == 0x00 || marker == 0x01 || (marker >= 0xD0 && marker <= 0xD8); }
+bool Standalone(uint8_t marker) {
+  return marker == 0x00 || marker == 0x01 || (marker >= 0xD0 && marker <= 0xD8);
+}
 
 }  // namespace
 
@@ -37,9 +39,11 @@ std::vector<uint8_t> JpegIccProfile(std::span<const uint8_t> jpeg) {
     const size_t length = size_t(jpeg[pos + 2]) << 8 | jpeg[pos + 3];
     const size_t start = pos + 4, end = pos + 2 + length;
     if (length < 2 || end > jpeg.size()) break;
-    if (marker == App2 && length - 2 >= ChunkHeader && std::memcmp(&jpeg[start], Signature, sizeof Signature) == 0) {
+    if (marker == App2 && length - 2 >= ChunkHeader &&
+        std::memcmp(&jpeg[start], Signature, sizeof Signature) == 0) {
       const unsigned number = jpeg[start + sizeof Signature], total = jpeg[start + sizeof Signature + 1];
-      if (total == 0 || (count != 0 && total != count) || number == 0 || number > total || seen[number]) return {};
+      if (total == 0 || (count != 0 && total != count) || number == 0 || number > total || seen[number])
+        return {};
       count = total;
       seen[number] = true;
       chunks[number] = jpeg.subspan(start + ChunkHeader, end - start - ChunkHeader);

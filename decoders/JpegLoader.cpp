@@ -297,8 +297,10 @@ bool DecodeRows(TJpegSession& s, TBitmap32& bitmap, JSAMPROW* rows, TColor32* co
     if (s.Colour) ConvertRow(s, buffer[0], converted, width);
     for (JDIMENSION x = 0; x < width; ++x, in += 4) {
       TColor32 pixel;
-      if (s.Colour) pixel = converted[x];
-      else if (s.Cmyk) pixel = CmykPixel(in, s.Adobe);
+      if (s.Colour)
+        pixel = converted[x];
+      else if (s.Cmyk)
+        pixel = CmykPixel(in, s.Adobe);
       else std::memcpy(&pixel, in, sizeof pixel);  // already in the bitmap's byte order
       const auto [dx, dy] = Oriented(s.Orientation, x, row, width, height);
       bitmap.ScanLine(int(dy))[dx] = pixel;
@@ -367,7 +369,8 @@ TDecodeResult DecodeJpeg(std::span<const uint8_t> data, const TDecodeHint& hint)
   if (!StartDecompress(s)) return Failure(s);
   std::vector<JSAMPROW> rows(size_t(bitmap.Height()));
   for (int y = 0; y < bitmap.Height(); ++y) rows[size_t(y)] = reinterpret_cast<JSAMPROW>(bitmap.ScanLine(y));
-  const TColourTransformPtr colour = ColourTransformFor(JpegIccProfile(data), ColourModel(s.Info.jpeg_color_space));
+  const TColourTransformPtr colour =
+      ColourTransformFor(JpegIccProfile(data), ColourModel(s.Info.jpeg_color_space));
   s.Colour = colour.get();
   std::vector<TColor32> converted(s.Colour && !s.Direct() ? s.Info.output_width : 0);
   if (!DecodeRows(s, bitmap, rows.data(), converted.data())) return Failure(s);

@@ -159,7 +159,8 @@ bool ReadSections(TByteReader& r, TPsdHeader& h, TDecodeError& error) {
   auto resources = r.Take(r.U32BE());
   if (r.Failed())
     return Refuse(error, TDecodeErrorKind::deTruncated, "image resources run past the end of the file");
-  if (const auto index = FindResource(resources, TransparencyIndexResource); h.Mode == pmIndexed && index.size() >= 2)
+  if (const auto index = FindResource(resources, TransparencyIndexResource);
+      h.Mode == pmIndexed && index.size() >= 2)
     h.TransparentIndex = (index[0] << 8) | index[1];
   h.Profile = FindResource(resources, IccProfileResource);
 
@@ -350,8 +351,10 @@ void CmykRow(const TPsdRow& in, TColor32* out) {  // stored as 255 - ink
     const double gain = in.Gain(a);
     uint8_t ink[4];
     for (unsigned c = 0; c < 4; ++c) ink[c] = 255 - in.Colour(c, x, gain);
-    if (in.Cmyk) std::memcpy(in.Ink + 4 * size_t(x), ink, 4);
-    else out[x] = CmykToColor32(ink[0], ink[1], ink[2], ink[3], a);
+    if (in.Cmyk)
+      std::memcpy(in.Ink + 4 * size_t(x), ink, 4);
+    else
+      out[x] = CmykToColor32(ink[0], ink[1], ink[2], ink[3], a);
   }
   if (!in.Cmyk) return;
   in.Cmyk->ConvertCmyk(in.Ink, out, in.H.Width);

@@ -11,7 +11,8 @@ namespace {
 int LargestDifference(const std::vector<TColor32>& a, const std::vector<TColor32>& b) {
   int largest = 0;
   for (size_t i = 0; i < a.size(); ++i)
-    for (int shift : {0, 8, 16, 24}) largest = std::max(largest, std::abs(int((a[i] >> shift) & 255) - int((b[i] >> shift) & 255)));
+    for (int shift : {0, 8, 16, 24})
+      largest = std::max(largest, std::abs(int((a[i] >> shift) & 255) - int((b[i] >> shift) & 255)));
   return largest;
 }
 
@@ -35,13 +36,15 @@ TEST(ColourProfile, RgbColoursAreLittleCmsColours) {
     icc::TBytes Profile;
   } cases[] = {
       {"Adobe RGB", icc::AdobeRgb()},
-      {"wide gamut, gamma 1.8", RgbProfile({{0.7347, 0.2653, 1}, {0.1596, 0.8404, 1}, {0.0366, 0.0001, 1}}, 1.8)},
+      {"wide gamut, gamma 1.8",
+       RgbProfile({{0.7347, 0.2653, 1}, {0.1596, 0.8404, 1}, {0.0366, 0.0001, 1}}, 1.8)},
       {"sRGB primaries, linear", RgbProfile({{0.64, 0.33, 1}, {0.30, 0.60, 1}, {0.15, 0.06, 1}}, 1.0)},
   };
   std::vector<TColor32> cube;
   for (int r = 0; r < 256; r += 5)
     for (int g = 0; g < 256; g += 3)
-      for (int b = 0; b < 256; b += 7) cube.push_back(Color32(uint8_t(r + g), uint8_t(r), uint8_t(g), uint8_t(b)));
+      for (int b = 0; b < 256; b += 7)
+        cube.push_back(Color32(uint8_t(r + g), uint8_t(r), uint8_t(g), uint8_t(b)));
   const TColourKernel best = ColourKernel();
   for (TColourKernel kernel : {TColourKernel::ckPortable, TColourKernel::ckAvx2, TColourKernel::ckAvx512,
                                TColourKernel::ckAvx512Vbmi}) {
@@ -53,7 +56,8 @@ TEST(ColourProfile, RgbColoursAreLittleCmsColours) {
       std::vector<TColor32> mine = cube;
       t->Convert(mine.data(), mine.size());
       std::vector<TColor32> expected = icc::ConvertPixels(c.Profile, cube.data(), cube.size());
-      for (size_t i = 0; i < cube.size(); ++i) expected[i] = (expected[i] & 0xFFFFFFu) | (cube[i] & 0xFF000000u);
+      for (size_t i = 0; i < cube.size(); ++i)
+        expected[i] = (expected[i] & 0xFFFFFFu) | (cube[i] & 0xFF000000u);
       EXPECT_LE(LargestDifference(mine, expected), 1);
     }
   }
@@ -78,7 +82,8 @@ TEST(ColourProfile, TransformsAreMadeOncePerProfile) {
   const icc::TBytes wide = RgbProfile({{0.68, 0.32, 1}, {0.265, 0.69, 1}, {0.15, 0.06, 1}}, 2.4);
   std::vector<TColourTransformPtr> got(4);
   std::vector<std::thread> threads;
-  for (auto& g : got) threads.emplace_back([&wide, &g] { g = ColourTransformFor(wide, TColourModel::cmRgb); });
+  for (auto& g : got)
+    threads.emplace_back([&wide, &g] { g = ColourTransformFor(wide, TColourModel::cmRgb); });
   for (auto& t : threads) t.join();
   ASSERT_TRUE(got[0]);
   for (const auto& g : got) EXPECT_EQ(g, got[0]);
@@ -88,11 +93,13 @@ TEST(ColourProfile, GreyAndCmykAreLittleCmsColours) {
   const icc::TBytes grey = icc::Grey(1.0), cmyk = icc::Cmyk();
   uint8_t levels[256];
   std::vector<TColor32> greys;
-  for (int v = 0; v < 256; ++v) levels[v] = uint8_t(v), greys.push_back(Color32(uint8_t(255 - v), uint8_t(v), uint8_t(v), uint8_t(v)));
+  for (int v = 0; v < 256; ++v)
+    levels[v] = uint8_t(v), greys.push_back(Color32(uint8_t(255 - v), uint8_t(v), uint8_t(v), uint8_t(v)));
   const TColourTransformPtr g = ColourTransformFor(grey, TColourModel::cmGrey);
   ASSERT_TRUE(g);
   std::vector<TColor32> expected = icc::Convert(grey, TYPE_GRAY_8, levels, 256);
-  for (int v = 0; v < 256; ++v) expected[size_t(v)] = (expected[size_t(v)] & 0xFFFFFFu) | (greys[size_t(v)] & 0xFF000000u);
+  for (int v = 0; v < 256; ++v)
+    expected[size_t(v)] = (expected[size_t(v)] & 0xFFFFFFu) | (greys[size_t(v)] & 0xFF000000u);
   g->Convert(greys.data(), greys.size());
   EXPECT_EQ(greys, expected);
 

@@ -412,7 +412,8 @@ TEST(JpegLoader, EmbeddedProfileGivesLittleCmsColours) {
     int mismatches = 0, moved = 0;
     for (int y = 0; y < in.Height(); ++y) {
       for (int x = 0; x < in.Width(); ++x) {
-        const auto [ux, uy] = Oriented(c.Orientation, uint32_t(x), uint32_t(y), uint32_t(in.Width()), uint32_t(in.Height()));
+        const auto [ux, uy] =
+            Oriented(c.Orientation, uint32_t(x), uint32_t(y), uint32_t(in.Width()), uint32_t(in.Height()));
         const TColor32 got = r.Bitmap().Pixel(int(ux), int(uy));
         mismatches += !WithinOneLevel(got, expected[size_t(y) * size_t(in.Width()) + size_t(x)]);
         moved += !WithinOneLevel(got, in.Pixel(x, y));

@@ -176,7 +176,8 @@ TEST(PngLoader, IccProfileGivesLittleCmsColours) {
   std::vector<uint8_t> rgba, grey;  // rows of 4 and 1 pixels, each after its filter byte
   for (int y = 0; y < 16; ++y) {
     rgba.push_back(0);
-    for (int x = 0; x < 4; ++x) rgba.insert(rgba.end(), {uint8_t(y * 16 + x), uint8_t(255 - y * 9), uint8_t(x * 60), 255});
+    for (int x = 0; x < 4; ++x)
+      rgba.insert(rgba.end(), {uint8_t(y * 16 + x), uint8_t(255 - y * 9), uint8_t(x * 60), 255});
   }
   for (int y = 0; y < 64; ++y) grey.insert(grey.end(), {0, uint8_t(y * 4)});
   const std::vector<uint8_t> colourPng = MakePng(4, 16, 8, 6, rgba), greyPng = MakePng(1, 64, 8, 0, grey);
@@ -203,8 +204,9 @@ TEST(PngLoader, IccProfileGivesLittleCmsColours) {
     }
     std::vector<uint8_t> levels;
     for (size_t i = 0; i < count; ++i) levels.push_back(BlueOf(in.Bits()[i]));
-    const std::vector<TColor32> expected = c.Profile == adobe ? icc::ConvertPixels(adobe, in.Bits(), count)
-                                                              : icc::Convert(linearGrey, TYPE_GRAY_8, levels.data(), count);
+    const std::vector<TColor32> expected = c.Profile == adobe
+                                               ? icc::ConvertPixels(adobe, in.Bits(), count)
+                                               : icc::Convert(linearGrey, TYPE_GRAY_8, levels.data(), count);
     for (size_t i = 0; i < count; ++i) {
       const TColor32 got = tagged.Bitmap().Bits()[i], want = expected[i];
       EXPECT_LE(std::abs(RedOf(got) - RedOf(want)), 1) << i;

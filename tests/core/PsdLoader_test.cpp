@@ -19,25 +19,28 @@ constexpr const char* IMUnmatted = "ImageMagick -define psd:alpha-unblend=off, w
 
 TEST(PsdLoader, SamplesMatchReferenceDecodes) {
   KV_REQUIRE_CORPUS();
-  CheckSamples(DecodePsd, {
-      {"psd/16bit-rle.psd", 485, 484, "d2defec4c98280ef", IM16},
-      {"psd/birthday.pdd", 300, 300, "b2d8e7c5f9c14735", IMUnmatted},
-      {"psd/cmyk8_testcard.psd", 256, 256, nullptr, "converted through its CMYK profile; see below"},
-      {"psd/five_channels.psd", 1, 1, "4a3d077f9b55736b", IM},
-      {"psd/hopper.psd", 128, 128, "1343f451533a0e95", IM},
-      {"psd/hopper_merged.psd", 128, 128, "1343f451533a0e95", IM},
-      {"psd/laba_8bit.psd", 300, 300, nullptr, "Lab: ImageMagick's conversion differs by a few levels; see below"},
-      {"psd/psd_123.psd", 257, 126, "3038a0b17c8d5af2", IMUnmatted},
-      {"psd/psd_123_nomaxcompat.psd", 257, 126, nullptr,
-       "ImageMagick composites the layers; we show the stored composite; see below"},
-      {"psd/psd_bitmap.psd", 320, 240, "45ccb82c4d859cbd", IM},
-      {"psd/psd_indexed_trans.psd", 320, 240, nullptr, "ImageMagick cannot read it; see below"},
-      {"psd/psd_rgb_16.psd", 320, 240, "2f4f113ed6056da1", IM16},
-      {"psd/psd_rgba_8.psd", 320, 240, "bea94a72dc4bca9d", IMUnmatted},
-      {"psd/rgb-gimp-2.8.10.psd", 32, 32, "5c1d14aa15586d04", IM},
-      {"psd/rgb16-raw-affinityphoto-1.8.5.psd", 32, 32, "42cacd6e28b60651", IM16},
-      {"psd/rgba.psd", 100, 100, "822db975da75c285", IM},
-  });
+  CheckSamples(
+      DecodePsd,
+      {
+          {"psd/16bit-rle.psd", 485, 484, "d2defec4c98280ef", IM16},
+          {"psd/birthday.pdd", 300, 300, "b2d8e7c5f9c14735", IMUnmatted},
+          {"psd/cmyk8_testcard.psd", 256, 256, nullptr, "converted through its CMYK profile; see below"},
+          {"psd/five_channels.psd", 1, 1, "4a3d077f9b55736b", IM},
+          {"psd/hopper.psd", 128, 128, "1343f451533a0e95", IM},
+          {"psd/hopper_merged.psd", 128, 128, "1343f451533a0e95", IM},
+          {"psd/laba_8bit.psd", 300, 300, nullptr,
+           "Lab: ImageMagick's conversion differs by a few levels; see below"},
+          {"psd/psd_123.psd", 257, 126, "3038a0b17c8d5af2", IMUnmatted},
+          {"psd/psd_123_nomaxcompat.psd", 257, 126, nullptr,
+           "ImageMagick composites the layers; we show the stored composite; see below"},
+          {"psd/psd_bitmap.psd", 320, 240, "45ccb82c4d859cbd", IM},
+          {"psd/psd_indexed_trans.psd", 320, 240, nullptr, "ImageMagick cannot read it; see below"},
+          {"psd/psd_rgb_16.psd", 320, 240, "2f4f113ed6056da1", IM16},
+          {"psd/psd_rgba_8.psd", 320, 240, "bea94a72dc4bca9d", IMUnmatted},
+          {"psd/rgb-gimp-2.8.10.psd", 32, 32, "5c1d14aa15586d04", IM},
+          {"psd/rgb16-raw-affinityphoto-1.8.5.psd", 32, 32, "42cacd6e28b60651", IM16},
+          {"psd/rgba.psd", 100, 100, "822db975da75c285", IM},
+      });
 }
 
 TDecodeResult DecodeSample(const char* name) {
@@ -82,7 +85,7 @@ TEST(PsdLoader, CmykSampleIsShownThroughItsProfile) {
     int X, Y;
     TColor32 Reference;
   } probes[] = {
-      {130, 50, 0xFF41A62A}, {160, 50, 0xFFBF0B1C}, {80, 170, 0xFF4D4492}, {128, 212, 0xFFE64441},
+      {130, 50, 0xFF41A62A}, {160, 50, 0xFFBF0B1C}, {80, 170, 0xFF4D4492},  {128, 212, 0xFFE64441},
       {30, 60, 0xFF579F89},  {230, 60, 0xFF7D8645}, {110, 100, 0xFF41403F},
   };
   for (const auto& p : probes) {
@@ -392,10 +395,13 @@ TEST(PsdLoader, EmbeddedProfileGivesLittleCmsColours) {
   ASSERT_TRUE(tagged.Ok());
   for (int x = 0; x < 2; ++x)
     for (int shift : {0, 8, 16})
-      EXPECT_LE(std::abs(int((tagged.Bitmap().Pixel(x, 0) >> shift) & 255) - int((converted[size_t(x)] >> shift) & 255)), 1);
+      EXPECT_LE(std::abs(int((tagged.Bitmap().Pixel(x, 0) >> shift) & 255) -
+                         int((converted[size_t(x)] >> shift) & 255)),
+                1);
 
   TPsd linear = rgb;
   linear.Depth = 32;
   linear.Rows = {std::vector<uint8_t>(8, 0), std::vector<uint8_t>(8, 0), std::vector<uint8_t>(8, 0)};
-  EXPECT_EQ(PixelDigest(DecodePsd(withProfile(linear, adobe)).Bitmap()), PixelDigest(DecodePsd(Psd(linear)).Bitmap()));
+  EXPECT_EQ(PixelDigest(DecodePsd(withProfile(linear, adobe)).Bitmap()),
+            PixelDigest(DecodePsd(Psd(linear)).Bitmap()));
 }

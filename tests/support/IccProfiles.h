@@ -33,7 +33,9 @@ inline TBytes AdobeRgb() {
   return bytes;
 }
 
-inline TBytes Srgb() { return Save(cmsCreate_sRGBProfile()); }
+inline TBytes Srgb() {
+  return Save(cmsCreate_sRGBProfile());
+}
 
 // Grey with a plain gamma curve and a D50 white.
 inline TBytes Grey(double gamma) {
