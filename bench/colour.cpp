@@ -2,7 +2,8 @@
 // and with an Adobe RGB profile put in front of it, at full size and fitted to a 1920x1080 screen,
 // alternately, medians of wall-clock and CPU time; and the conversion of the decoded picture
 // alone, with each kernel the processor can run.
-//   kv_bench_colour [FILE.jpg [RUNS]]   default /tmp/kvbench/images/big.jpg (bench/decode makes it)
+//   build/bin/kv_bench_colour [FILE.jpg [RUNS]]   default /tmp/kvbench/images/big.jpg, the 24-megapixel
+//   JPEG that ../shared/bench/gen_images.sh makes
 #include <lcms2.h>
 
 #include <chrono>
@@ -73,7 +74,8 @@ int main(int argc, char** argv) {
   std::ifstream in(path, std::ios::binary);
   const std::vector<uint8_t> plain((std::istreambuf_iterator<char>(in)), {});
   if (plain.size() < 4) {
-    std::fprintf(stderr, "kv_bench_colour: cannot read %s (bench/decode makes it)\n", path.c_str());
+    std::fprintf(stderr, "kv_bench_colour: cannot read %s (../shared/bench/gen_images.sh makes it)\n",
+                 path.c_str());
     return 1;
   }
   const std::vector<uint8_t> profile = AdobeRgbProfile(), tagged = WithProfile(plain, profile);
@@ -92,7 +94,7 @@ int main(int argc, char** argv) {
         "%-14s %dx%d: decode %.1f wall %.1f CPU; with the profile %.1f wall (+%.1f%%) %.1f CPU (+%.1f%%)\n",
         name, picture.Bitmap().Width(), picture.Bitmap().Height(), w0, c0, w1, 100 * (w1 - w0) / w0, c1,
         100 * (c1 - c0) / c0);
-    // The conversion alone, row by row as the decoder does it, with each kernel the processor has.
+    // The conversion alone, over the decoded picture (no longer in the cache, unlike in the decoder).
     const TColourKernel best = ColourKernel();
     for (const auto& [kernel, label] :
          {std::pair{TColourKernel::ckPortable, "portable"}, std::pair{TColourKernel::ckAvx2, "AVX2"},
