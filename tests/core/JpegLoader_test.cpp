@@ -2,6 +2,12 @@
 // picture a truncated file still gives, and files the decoder must refuse.
 #include <gtest/gtest.h>
 
+// jpeglib.h needs FILE and size_t declared first.
+#include <cstddef>
+#include <cstdio>
+
+#include <jpeglib.h>
+
 #include <algorithm>
 #include <chrono>
 #include <filesystem>
@@ -98,7 +104,7 @@ std::vector<uint8_t> WithProfile(const std::vector<uint8_t>& jpeg, const std::ve
     for (size_t i = 1; i <= chunks; ++i) numbers.push_back(int(i));
   std::vector<uint8_t> out = {0xFF, 0xD8};
   for (const int n : numbers) {
-    const size_t from = std::min(profile.size(), (n - 1) * chunkBytes);
+    const size_t from = n > 0 ? std::min(profile.size(), size_t(n - 1) * chunkBytes) : 0;
     const size_t to = std::min(profile.size(), from + chunkBytes);
     const size_t length = 2 + 14 + (to - from);
     out.insert(out.end(), {0xFF, 0xE2, uint8_t(length >> 8), uint8_t(length)});
@@ -109,6 +115,28 @@ std::vector<uint8_t> WithProfile(const std::vector<uint8_t>& jpeg, const std::ve
   }
   out.insert(out.end(), jpeg.begin() + 2, jpeg.end());
   return out;
+}
+
+// The CMYK samples of a four-component file as libjpeg gives them, and whether an Adobe marker
+// says they are stored inverted.
+std::vector<uint8_t> CmykSamples(const std::vector<uint8_t>& jpeg, bool& adobe) {
+  jpeg_decompress_struct info{};
+  jpeg_error_mgr err{};
+  info.err = jpeg_std_error(&err);
+  jpeg_create_decompress(&info);
+  jpeg_mem_src(&info, jpeg.data(), static_cast<unsigned long>(jpeg.size()));
+  jpeg_read_header(&info, TRUE);
+  info.out_color_space = JCS_CMYK;
+  adobe = info.saw_Adobe_marker;
+  jpeg_start_decompress(&info);
+  std::vector<uint8_t> samples(size_t(info.output_width) * info.output_height * 4);
+  while (info.output_scanline < info.output_height) {
+    JSAMPROW row = samples.data() + size_t(info.output_scanline) * info.output_width * 4;
+    jpeg_read_scanlines(&info, &row, 1);
+  }
+  jpeg_finish_decompress(&info);
+  jpeg_destroy_decompress(&info);
+  return samples;
 }
 
 bool WithinOneLevel(TColor32 a, TColor32 b) {
@@ -451,5 +479,35 @@ TEST(JpegLoader, UnusableProfileLeavesThePixelsAsStored) {
     const TDecodeResult r = DecodeJpeg(c.File);
     ASSERT_TRUE(r.Ok()) << r.Error().Message;
     EXPECT_EQ(PixelDigest(r.Bitmap()), PixelDigest(stored.Bitmap()));
+  }
+}
+
+// A CMYK profile turns the ink into colours, whether the samples are stored inverted (Adobe) or
+// not, and the picture is turned as usual.
+TEST(JpegLoader, CmykProfileConvertsTheInk) {
+  const std::vector<uint8_t> cmyk = icc::Cmyk();
+  for (const char* name : {"cmyk-adobe.jpg", "cmyk-plain-patches.jpg"}) {
+    for (const int orientation : {1, 6}) {
+      SCOPED_TRACE(std::string(name) + " orientation " + std::to_string(orientation));
+      const std::vector<uint8_t> plain = ReadBytes(Sample(name));
+      bool adobe = false;
+      std::vector<uint8_t> ink = CmykSamples(plain, adobe);
+      if (adobe)
+        for (uint8_t& v : ink) v = uint8_t(255 - v);
+      const std::vector<TColor32> expected = icc::Convert(cmyk, TYPE_CMYK_8, ink.data(), ink.size() / 4);
+      const std::vector<uint8_t> file = WithProfile(plain, cmyk, 65519);
+      const TDecodeResult r = DecodeJpeg(orientation == 1 ? file : WithExif(file, "MM", 0x0112, 3, 6));
+      ASSERT_TRUE(r.Ok()) << r.Error().Message;
+      const TBitmap32& bmp = r.Bitmap();
+      const uint32_t width = uint32_t(orientation == 1 ? bmp.Width() : bmp.Height());
+      const uint32_t height = uint32_t(ink.size() / 4 / width);
+      int mismatches = 0;
+      for (uint32_t y = 0; y < height; ++y)
+        for (uint32_t x = 0; x < width; ++x) {
+          const auto [ux, uy] = Oriented(orientation, x, y, width, height);
+          mismatches += !WithinOneLevel(bmp.Pixel(int(ux), int(uy)), expected[size_t(y) * width + x]);
+        }
+      EXPECT_EQ(mismatches, 0);
+    }
   }
 }
