@@ -1,6 +1,6 @@
 // AVX2 and AVX-512 versions of the RGB conversion, compiled for those processors only and picked
 // at run time. The sRGB curve is a polynomial in the fourth root of linear light (a least-squares
-// fit, within 0.03 levels of the formula above its straight start), so that no table is looked
+// fit, within 0.12 levels of the formula above its straight start), so that no table is looked
 // up on the way out. The channel tables are gathered, or, with AVX-512 VBMI, looked up 64 bytes at
 // a time by byte permutes, which costs a fraction of a gather.
 #include "decoders/ColourKernels.h"
@@ -11,7 +11,7 @@
 #if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
 #if defined(__GNUC__) && !defined(__clang__) && __GNUC__ < 13
 // GCC 12's AVX-512 header functions start their results from _mm512_undefined_*(), which its own
-// -Wmaybe-uninitialized then reports wherever they are inlined (fixed in GCC 13).
+// -Wmaybe-uninitialized then reports wherever they are inlined (GCC bug 105593).
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
 #endif
 #include <immintrin.h>
@@ -21,8 +21,8 @@
 namespace {
 
 // 255 x (1.055 y^(1/2.4) - 0.055) as a polynomial in t = y^(1/4), for y above the straight start.
-constexpr float Curve[] = {-16.6336925f, 51.1315171f, 283.567134f, -82.826652f, 19.7756508f};
-constexpr int Degree = 4;
+constexpr float Curve[] = {-18.6151107f, 66.7722092f, 240.680598f, -33.9196865f};
+constexpr int Degree = 3;
 constexpr float StraightEnd = 0.0031308f;  // where the sRGB curve stops being a straight line
 constexpr float StraightSlope = 12.92f * 255;
 constexpr float Tiny = 1e-12f;  // keeps the fourth root finite at 0
