@@ -9,6 +9,7 @@
 //   MainWinList.cpp        the file list: cells, find, sorting, selection memory, status bar, keys
 //   MainWinPreview.cpp     the preview pane
 //   MainWinState.cpp       the idle-time command state
+//   MainWinHelp.cpp        the help menu: help page, program folder, about box
 // User-interface thread only.
 #pragma once
 
@@ -121,6 +122,8 @@ class TFormKirvane : public QMainWindow, public IKirvaneOptionsHost, public IFor
   void CreateMenus();
   void CreateToolBars();
   void ConnectCommands();
+  // MainWinHelp.cpp
+  void ConnectHelpCommands();
 
   // MainWinNavigation.cpp
   void CreateFolderTree();

@@ -139,7 +139,12 @@ void TFormKirvane::CreateMenus() {
   RunMenu = bar->addMenu(QStringLiteral("実行(&R)"));
 
   QMenu* tools = bar->addMenu(QStringLiteral("ツール(&T)"));
-  AddMenuActions(tools, {JpegErrorCheckAllAct, SelectErrorsActVt, Separator, ActRecentEdit, Separator, OptionDetailAct});
+  // The check's caption shares its "E" with the history editor's: its item here answers to "J".
+  QAction* check = tools->addAction(QStringLiteral("すべてエラーチェック(&J)"));
+  check->setStatusTip(JpegErrorCheckAllAct->statusTip());
+  connect(check, &QAction::triggered, JpegErrorCheckAllAct, &QAction::trigger);
+  connect(JpegErrorCheckAllAct, &QAction::changed, check, [check, a = JpegErrorCheckAllAct] { check->setEnabled(a->isEnabled()); });
+  AddMenuActions(tools, {SelectErrorsActVt, Separator, ActRecentEdit, Separator, OptionDetailAct});
 
   QMenu* help = bar->addMenu(QStringLiteral("ヘルプ(&H)"));
   AddMenuActions(help, {ZmViewHelpHtmlActionKv, Separator, ZmOpenAppFolderAction1, Separator, ZmAboutActionKv});
@@ -280,6 +285,7 @@ void TFormKirvane::ConnectCommands() {
   connect(ZmExitAction1, &QAction::triggered, this, [this] {
     if (MayStopFileOperation()) close();
   });
+  ConnectHelpCommands();
   connect(CBRecent, &QComboBox::activated, this, [this] { CBRecentSelect(); });
   CBRecent->installEventFilter(this);
   CBRecent->lineEdit()->installEventFilter(this);

@@ -104,3 +104,17 @@ bool SetAsideSettingsFile(TSettingsFileStatus& file) {
   }
   return false;
 }
+
+THelpFile FindHelpFile(const std::string& relative, const std::string& programFolder) {
+  THelpFile help;
+  const std::string folder = WithSlash(programFolder);
+  help.Places.push_back(folder + relative);
+  if (const std::string data = InstalledDataFolder(folder); !data.empty()) help.Places.push_back(data + relative);
+  for (const std::string& place : help.Places) {
+    if (FileExists(place)) {
+      help.Path = place;
+      break;
+    }
+  }
+  return help;
+}
