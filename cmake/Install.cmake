@@ -30,12 +30,11 @@ set(CPACK_PACKAGE_NAME kirvane)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_CONTACT "Kirvane developers")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "image-folder browser and slideshow viewer")
-set(CPACK_PACKAGE_DESCRIPTION
-    "Kirvane lists the images of a folder, or of a whole folder tree, in a sortable list with a\n"
-    "preview, and shows them as a manual or timed slideshow, in a window or full screen. It copies,\n"
-    "moves and deletes files safely and finds damaged JPEG files. Its user interface is in Japanese.\n"
-    "kirvane-cli offers the same listing, JPEG check, decoding and file operations to scripts.")
-string(JOIN "" CPACK_PACKAGE_DESCRIPTION ${CPACK_PACKAGE_DESCRIPTION})
+set(CPACK_PACKAGE_DESCRIPTION [=[
+Kirvane lists the images of a folder, or of a whole folder tree, in a sortable list with a
+preview, and shows them as a manual or timed slideshow, in a window or full screen. It copies,
+moves and deletes files safely and finds damaged JPEG files. Its user interface is in Japanese.
+kirvane-cli offers the same listing, JPEG check, decoding and file operations to scripts.]=])
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION graphics)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)

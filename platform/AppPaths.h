@@ -16,6 +16,8 @@
 
 // The settings folder, with trailing "/", created when it does not exist yet.
 std::string SettingsFolder();
+std::string SettingsFilePath();       // <folder>kirvane.ini
+std::string RecentFoldersFilePath();  // <folder>folder.txt
 
 // What the choice of the settings folder depends on; SettingsFolder() reads it from the process.
 struct TSettingsPlaceFacts {
@@ -33,8 +35,6 @@ std::string ChooseSettingsFolder(const TSettingsPlaceFacts& facts);
 
 // <prefix>/share/kirvane/ for a program folder <prefix>/bin/; "" for any other folder.
 std::string InstalledDataFolder(const std::string& programFolder);
-std::string SettingsFilePath();       // <folder>kirvane.ini
-std::string RecentFoldersFilePath();  // <folder>folder.txt
 
 // How one of the program's files was found when it was read.
 struct TSettingsFileStatus {

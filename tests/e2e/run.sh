@@ -22,7 +22,7 @@ skip() {
   echo "e2e: skipped: $*"
   exit 77
 }
-missing=$(missing_tools desktop-file-validate appstream-util)
+missing=$(missing_tools desktop-file-validate appstream-util man)
 [ -z "$missing" ] || skip "missing ${missing}(scripts/install-deps.sh e2e)"
 [ -d "$corpus" ] || skip "no sample pictures in $corpus"
 
@@ -85,7 +85,9 @@ for type in $(sed -n 's/^MimeType=//p' "$desktop_file" | tr ';' ' '); do
   grep -qxF "$type" /usr/share/mime/types || fail_early "$desktop_file: unknown MIME type $type"
 done
 for page in kirvane kirvane-cli; do
-  [ -s "$share/man/man1/$page.1" ] || fail_early "man page $page.1 missing"
+  warnings=$(MANROFFSEQ='' MANWIDTH=80 man --warnings -E UTF-8 -l -Tutf8 -Z "$share/man/man1/$page.1" 2>&1 > /dev/null) ||
+    fail_early "man page $page.1 missing or unreadable"
+  [ -z "$warnings" ] || fail_early "man page $page.1: $warnings"
 done
 [ -x "$prefix/bin/kirvane-cli" ] || fail_early "kirvane-cli missing"
 [ -f "$share/icons/hicolor/scalable/apps/kirvane.svg" ] || fail_early "icon missing"
