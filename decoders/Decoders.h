@@ -18,6 +18,9 @@ TDecodeResult DecodeTga(std::span<const uint8_t> data);   // TgaLoader.cpp
 TDecodeResult DecodePcx(std::span<const uint8_t> data);   // PcxLoader.cpp
 TDecodeResult DecodeSgi(std::span<const uint8_t> data);   // SgiLoader.cpp
 TDecodeResult DecodePsd(std::span<const uint8_t> data);   // PsdLoader.cpp (psd, pdd)
+// MetafileFrame.cpp (wmf, emf): hands the file to the renderer the program installed (see
+// SetMetafileRenderer in MetafileReader.h).
+TDecodeResult DecodeMetafile(std::span<const uint8_t> data);
 
 // A look at a file's first bytes, made before the rest of the file is read (`head` is the whole
 // file when the file is that short). False, with the error its decoder would give, only for a
@@ -35,3 +38,4 @@ bool ProbeTga(std::span<const uint8_t> head, uint64_t fileSize, TDecodeError& er
 bool ProbePcx(std::span<const uint8_t> head, uint64_t fileSize, TDecodeError& error);
 bool ProbeSgi(std::span<const uint8_t> head, uint64_t fileSize, TDecodeError& error);
 bool ProbePsd(std::span<const uint8_t> head, uint64_t fileSize, TDecodeError& error);
+bool ProbeMetafile(std::span<const uint8_t> head, uint64_t fileSize, TDecodeError& error);
