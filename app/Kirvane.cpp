@@ -6,6 +6,8 @@
 #include <string_view>
 
 #include "app/MainWin.h"
+#include "decoders/MetafileReader.h"
+#include "platform/MetafileRenderer.h"
 #include "platform/Paths.h"
 #include "platform/SingleInstance.h"
 #include "platform/SynchronizePump.h"
@@ -59,6 +61,7 @@ int main(int argc, char** argv) {
   QApplication app(qtArgc, argv);
   QApplication::setApplicationName(QStringLiteral("kirvane"));
   InstallQtJapaneseTexts();
+  SetMetafileRenderer(RenderMetafile);
 
   TSingleInstance instance;
   if (!instance.Acquire()) {

@@ -14,6 +14,8 @@
 //   file whose EMF+ header says the GDI records are not a full picture, or that has EMF+ records
 //   and no GDI drawing at all, is refused: drawing it would show a blank.
 // - Records of unknown types are skipped by their size.
+// - BitBlt and MaskBlt draw the bitmap from the source point to its edges into the destination
+//   (their source extents are the destination's, mapped by a transform writers leave at identity).
 #include <cmath>
 #include <cstring>
 
@@ -225,7 +227,7 @@ bool TEmfPlayer::Blit(TEmfRecord& r, uint32_t type) {
       dest(24);
       b.SrcX = r.I32(44), b.SrcY = r.I32(48);
       b.Source = r.Bitmap(84, r.U32(80));
-      b.SrcWidth = b.DestWidth, b.SrcHeight = b.DestHeight;
+      b.SrcWidth = b.DestWidth, b.SrcHeight = b.DestHeight, b.SrcToEdges = type == 76 || type == 78;
       if (type == 77 || type == 114 || type == 116) b.SrcWidth = r.I32(100), b.SrcHeight = r.I32(104);
       if (type == 114) {
         b.AlphaBlend = true;

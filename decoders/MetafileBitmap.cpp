@@ -84,6 +84,8 @@ bool DecodeMfBitmap(const TMfBitmap& source, std::span<const TMfColor> palette, 
   if (source.Ddb) return DecodeBitmap16(source, out, error);
   TDibHeader header;
   if (!ReadDibHeader(source.Info, 0, header, error)) return false;
+  // AlphaBlend's per-pixel alpha is the top byte, whatever masks the header gives.
+  if (premultipliedAlpha && header.BitCount == 32 && !header.Masks[3]) header.Masks[3] = 0xFF000000u;
   const size_t tableOffset = size_t(header.HeaderSize) + header.MasksSize;
   std::vector<TColor32> colours;
   uint64_t tableBytes = header.PaletteBytes();

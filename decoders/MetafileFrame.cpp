@@ -121,7 +121,19 @@ bool EmfFrame(std::span<const uint8_t> data, double dpi, TMetafileFrame& frame, 
   if (!(unitsX > 0.01 && unitsX < 1e5 && unitsY > 0.01 && unitsY < 1e5)) unitsX = unitsY = 96 / 25.4;
   frame.DeviceUnitsPerMm = (unitsX + unitsY) / 2;
   const TMfRect& f = h.Frame;
-  if (f.Right > f.Left && f.Bottom > f.Top) {
+  const TMfRect& b = h.Bounds;
+  // Some writers place the frame away from everything they draw; the bounds then show where
+  // the picture is.
+  const bool hasBounds = b.Right > b.Left && b.Bottom > b.Top;
+  bool frameMissesBounds = false;
+  if (hasBounds && f.Right > f.Left && f.Bottom > f.Top) {
+    const double left = std::max<double>(b.Left, f.Left * unitsX / 100), right = std::min<double>(b.Right, f.Right * unitsX / 100);
+    const double top = std::max<double>(b.Top, f.Top * unitsY / 100), bottom = std::min<double>(b.Bottom, f.Bottom * unitsY / 100);
+    const double inside = std::max(0.0, right - left) * std::max(0.0, bottom - top);
+    const double frameArea = (double(f.Right) - f.Left) * unitsX / 100 * (double(f.Bottom) - f.Top) * unitsY / 100;
+    frameMissesBounds = inside < 0.5 * std::min(frameArea, (double(b.Right) - b.Left) * (double(b.Bottom) - b.Top));
+  }
+  if (f.Right > f.Left && f.Bottom > f.Top && !frameMissesBounds) {
     // The frame is the intended picture, inclusive, in 0.01 mm.
     const double width = double(f.Right) - f.Left + 1, height = double(f.Bottom) - f.Top + 1;
     frame.Left = f.Left * unitsX / 100, frame.Right = (double(f.Right) + 1) * unitsX / 100;
@@ -129,7 +141,6 @@ bool EmfFrame(std::span<const uint8_t> data, double dpi, TMetafileFrame& frame, 
     return FitPicture(width * dpi / 2540, height * dpi / 2540, frame, error, "EMF");
   }
   // Writers that leave the frame empty still give the inked area in device pixels.
-  const TMfRect& b = h.Bounds;
   if (b.Right < b.Left || b.Bottom < b.Top)
     return MfFail(error, TDecodeErrorKind::deCorrupt, "EMF", "neither frame nor bounds gives a size");
   frame.Left = b.Left, frame.Right = double(b.Right) + 1, frame.Top = b.Top, frame.Bottom = double(b.Bottom) + 1;

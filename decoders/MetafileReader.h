@@ -95,6 +95,9 @@ struct TMfBlit {
   int32_t DestX = 0, DestY = 0, DestWidth = 0, DestHeight = 0;  // logical units, may be negative
   int32_t SrcX = 0, SrcY = 0, SrcWidth = 0, SrcHeight = 0;      // source pixels
   bool SrcFromBottom = false;  // SrcY counts from the bottom row of a bottom-up DIB (the ...DIBits records)
+  // The source extends from (SrcX, SrcY) to the bitmap's edges: records that do not stretch give
+  // the source the destination's extents, in units that are not the bitmap's pixels.
+  bool SrcToEdges = false;
   uint32_t Rop = 0x00CC0020;   // ternary raster operation; SRCCOPY by default
   TMfBitmap Source;            // empty: the operation has no source (pattern or destination only)
   TMfBitmap Mask;              // MaskBlt and PlgBlt: 1 keeps the source (Rop's low word), 0 the background operation
@@ -186,13 +189,13 @@ struct TMetafileFrame {
 // Pictures are drawn at no more than this many pixels per side, and in all: larger frames are
 // drawn at a lower resolution, so that a tiny file declaring a huge picture costs nothing.
 constexpr int MaxMetafileSide = 16384;
-constexpr int64_t MaxMetafilePixels = int64_t(1) << 25;
+constexpr int64_t MaxMetafilePixels = int64_t(1) << 24;
 
 // Whether the data starts like a metafile (WMF with or without placeable header, or EMF).
 std::optional<TMfFormat> MetafileFormat(std::span<const uint8_t> data);
 
 // The picture's size at `dpi` pixels per inch: from the placeable header's bounding box, the
-// EMF header's frame (its bounds when the frame is unusable), or for a WMF without placeable
+// EMF header's frame (its bounds when the frame is empty or misses them), or for a WMF without placeable
 // header its first window. Fails with deCorrupt for a header that contradicts itself or a
 // picture without size.
 bool ReadMetafileFrame(std::span<const uint8_t> data, double dpi, TMetafileFrame& frame, TDecodeError& error);

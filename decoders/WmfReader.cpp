@@ -8,9 +8,13 @@
 // Decisions the documents leave open:
 // - The object table starts with the header's NumberOfObjects slots and grows on demand; a
 //   select or delete of an empty or unknown index is ignored (writers delete indexes they never
-//   created). Every record that creates an object takes a slot, even one drawn as a placeholder.
+//   created). Every record that creates an object takes a slot, even one drawn as a placeholder,
+//   except a region record too short for a region.
 // - DIBCreatePatternBrush with style BS_PATTERN carries a DIB in some files and a Bitmap16 in
 //   others: a known DIB header size decides.
+// - The bitmap records that do not stretch (BitBlt, DIBBitBlt, SetDIBToDev) draw the bitmap
+//   from the source point to its edges into the destination, as GDI+ plays them: the extents
+//   they give are the destination's, not the bitmap's pixels.
 // - Escapes (embedded EMF pieces, PostScript) are skipped: the WMF records are the picture.
 #include <cstdio>
 
@@ -124,10 +128,8 @@ TMfFont TWmfPlayer::ReadFont(TWmfParams& p) {
 }
 
 // [MS-WMF] 2.2.1.5 Region: a header, then scans of left-right pairs between a top and a bottom.
-// A record too short for the header is an empty region.
 TMfRegion TWmfPlayer::ReadRegion(TWmfParams& p) {
   TMfRegion region;
-  if (p.Remaining() < 22) return region;
   p.Skip(10);
   const uint16_t scans = p.U16();
   p.Skip(10);  // largest scan, bounding rectangle
@@ -159,7 +161,7 @@ bool TWmfPlayer::Blit(uint16_t function, uint32_t words, TWmfParams& p) {
   b.DestHeight = p.I16(), b.DestWidth = p.I16();
   const TMfPoint dest = p.YX();
   b.DestX = dest.X, b.DestY = dest.Y;
-  if (!stretch) b.SrcWidth = b.DestWidth, b.SrcHeight = b.DestHeight;
+  if (!stretch) b.SrcWidth = b.DestWidth, b.SrcHeight = b.DestHeight, b.SrcToEdges = true;
   if (p.Failed()) return false;
   if (withBitmap) {
     if (function == 0x0922 || function == 0x0B23) {
@@ -313,6 +315,7 @@ bool TWmfPlayer::Record(uint16_t function, uint32_t words, TWmfParams& p, std::s
       brush.Pattern.Usage = p.U16();
       if (p.Failed()) return false;
       const std::span<const uint8_t> bitmap = p.Rest();
+      // Whatever the style says, the brush is a pattern (GDI reads only BS_PATTERN from it).
       if (brush.Style == BsPattern && !IsDibHeaderSizeAt(bitmap)) {
         brush.Pattern.Info = bitmap.first(std::min<size_t>(10, bitmap.size()));
         brush.Pattern.Bits = bitmap.subspan(brush.Pattern.Info.size());
@@ -321,6 +324,7 @@ bool TWmfPlayer::Record(uint16_t function, uint32_t words, TWmfParams& p, std::s
         brush.Pattern.Info = bitmap;
       }
       brush.Monochrome = brush.Style == BsPattern;
+      if (brush.Style != BsPattern) brush.Style = 5;  // BS_DIBPATTERN
       return Create(std::move(brush), why);
     }
     case 0x01F9: {
@@ -336,7 +340,11 @@ bool TWmfPlayer::Record(uint16_t function, uint32_t words, TWmfParams& p, std::s
       return Create(std::move(brush), why);
     }
     case 0x02FB: return Create(ReadFont(p), why);
-    case 0x06FF: return Create(ReadRegion(p), why);
+    case 0x06FF:
+      // A record too short for a region's header creates nothing, as GDI fails to make it;
+      // the indexes of later objects depend on that.
+      if (p.Remaining() < 22) break;
+      return Create(ReadRegion(p), why);
     case 0x00F7: {
       TMfPalette palette;
       p.Skip(2);  // start
@@ -427,7 +435,7 @@ bool TWmfPlayer::Record(uint16_t function, uint32_t words, TWmfParams& p, std::s
       b.DestHeight = p.I16(), b.DestWidth = p.I16();
       const TMfPoint dest = p.YX();
       b.DestX = dest.X, b.DestY = dest.Y;
-      if (function == 0x0D33) b.SrcWidth = b.DestWidth, b.SrcHeight = b.DestHeight;
+      if (function == 0x0D33) b.SrcWidth = b.DestWidth, b.SrcHeight = b.DestHeight, b.SrcToEdges = true;
       b.Source.Info = p.Rest();
       b.SrcFromBottom = true;
       if (p.Failed() || b.Source.Info.empty()) return false;
