@@ -12,6 +12,7 @@
 // - Glyph-index text is skipped: its codes are glyphs of a font that is not here.
 #include <QFontMetricsF>
 
+#include <algorithm>
 #include <numbers>
 
 #include "decoders/MetafileData.h"
@@ -114,11 +115,21 @@ void TMetafilePainter::Text(const TMfText& t) {
   std::vector<double> advance(text.size(), 0);
   double width = 0;
   for (size_t i = 0; i < dx.size() && i < text.size(); ++i) width += advance[i] = dx[i] * sx;
-  if (!dx.empty() && text.size() > 1) {
+  if (!dx.empty()) {
     // The advances come from the writer's font: a stand-in with other widths is narrowed or
-    // widened to fill them, so that its characters neither overlap nor drift apart.
-    const double natural = QFontMetricsF(font, &Image_).horizontalAdvance(string);
-    if (natural > 0) font.setStretch(std::clamp(int(std::lround(100 * width / natural)), 60, 160));
+    // widened to fill them, so that its characters neither overlap nor drift apart. Advances far
+    // from the font's own are spacing on purpose and left alone.
+    const QFontMetricsF natural(font, &Image_);
+    std::vector<double> ratios;
+    for (size_t i = 0; i < text.size(); ++i) {
+      const double own = natural.horizontalAdvance(QChar(text[i]));
+      if (own > 0 && !QChar(text[i]).isSpace() && !QChar::isSurrogate(text[i])) ratios.push_back(advance[i] / own);
+    }
+    if (!ratios.empty()) {
+      std::nth_element(ratios.begin(), ratios.begin() + ratios.size() / 2, ratios.end());
+      const double median = ratios[ratios.size() / 2];
+      if (median > 0.7 && median < 1.4) font.setStretch(int(std::lround(100 * median)));
+    }
   } else if (S_.Font.Width != 0) {
     const double average = QFontMetricsF(font, &Image_).averageCharWidth();
     if (average > 0) font.setStretch(std::clamp(int(std::lround(100 * std::abs(S_.Font.Width) * sx / average)), 1, 4000));
