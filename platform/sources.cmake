@@ -17,7 +17,6 @@ endif()
 if(NOT KV_CORE_ONLY)
   # Metafiles are drawn with Qt's painter and fonts: a library of its own, which the program and
   # the headless tool install as the metafile decoder.
-  find_package(Qt6 REQUIRED COMPONENTS Gui)
   add_library(kirvane_metafile STATIC platform/MetafilePainter.cpp platform/MetafilePainterText.cpp
                                       platform/MetafilePainterBlit.cpp platform/MetafileRenderer.cpp)
   kv_target_defaults(kirvane_metafile)
