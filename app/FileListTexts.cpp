@@ -6,6 +6,7 @@
 #include "catalogue/FormatSettings.h"
 #include "catalogue/ZmFileInfoListTypes.h"
 #include "catalogue/ZmUtils.h"
+#include "jpeg/ZmJpegInfoConsts.h"
 
 std::string FormatCount(int64_t n) {
   const bool negative = n < 0;
@@ -60,6 +61,7 @@ std::string FileListCellText(const TZmFileInfo& r, int kind) {
     case smAttr: return AttrToText(s.Attr);
     case smCreationTime: return FileTimeToText(s.ftCreationTime);
     case smLastAccessTime: return FileTimeToText(s.ftLastAccessTime);
+    case smJpegResult: return JpegResultText(r.JpegResult());
     default: return {};
   }
 }

@@ -127,6 +127,7 @@ void TFormKirvane::FormCreate() {
   CBRecent->setEditText({});
 
   ConnectCommands();
+  CreateJpegChecker();
   CreateDropTargets();
   InstallIdleUpdate();
   STVChangeAttached_ = true;

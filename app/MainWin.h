@@ -9,6 +9,7 @@
 //   MainWinList.cpp        the file list: cells, find, sorting, selection memory, status bar, keys
 //   MainWinPreview.cpp     the preview pane
 //   MainWinState.cpp       the idle-time command state
+//   MainWinHelp.cpp        the help menu: help page, program folder, about box
 // User-interface thread only.
 #pragma once
 
@@ -25,6 +26,7 @@
 #include "columns/ZmListColumnInfo.h"
 #include "dialogs/FileCommands.h"
 #include "imageview/ZmGraphicExItemList.h"
+#include "jpeg/ZmJpegChecker.h"
 #include "imageview/ZmImageLoader.h"
 #include "imageview/ZmImgView32.h"
 #include "options/IniFile.h"
@@ -44,6 +46,7 @@ class QTreeView;
 class IFileTypeProvider;
 class TImgView32;
 class TZmListView;
+class TOptionDialog;
 struct TZmListCell;
 class TZmRecentMenus;
 
@@ -119,6 +122,8 @@ class TFormKirvane : public QMainWindow, public IKirvaneOptionsHost, public IFor
   void CreateMenus();
   void CreateToolBars();
   void ConnectCommands();
+  // MainWinHelp.cpp
+  void ConnectHelpCommands();
 
   // MainWinNavigation.cpp
   void CreateFolderTree();
@@ -167,6 +172,8 @@ class TFormKirvane : public QMainWindow, public IKirvaneOptionsHost, public IFor
   TZmListCell LVFilesData(int row, int kind) const;
   int LVFilesDataFind(const QString& text, int start, bool wrap) const;
   void LVFilesColumnClick(int column);
+  // The catalogue takes the list's sort column and direction and sorts again, keeping the selection.
+  void SortAsTheList();
   void StoreSelection(TZmRecentItem* item) const;
   void RestoreSelection(std::vector<std::string>& files, const std::string& focused);
   void UpdateStatusBar();
@@ -194,10 +201,20 @@ class TFormKirvane : public QMainWindow, public IKirvaneOptionsHost, public IFor
   void OpenFolderActExecute();
   void TransferActExecute(TFileTransfer kind);
   void DeleteFileActExecute();
+  // Options and column settings; `sender` carries the page to open as its tag.
+  void OptionDetailActExecute(QAction* sender);
+  void ApplyOptionDialog(TOptionDialog& dialog);
   void SearchFindActExecute();
   void CreateFindDialog();
   void FindDialog1Find();
   void CreateDropTargets();
+
+  // MainWinCheck.cpp
+  void CreateJpegChecker();
+  void JpegErrorCheckAllActExecute();
+  void ShowCheckProgress();
+  void ZmThreadJpegChecker1Terminate();
+  void SelectErrorsActVtExecute();
 
   // MainWinPreview.cpp
   void CreatePreview();
@@ -267,6 +284,7 @@ class TFormKirvane : public QMainWindow, public IKirvaneOptionsHost, public IFor
   // ---- Components ----
   std::unique_ptr<IFileTypeProvider> FileTypes_;
   TZmFileInfos ZmFileInfos1;
+  TZmThreadJpegChecker ZmThreadJpegChecker1;  // works on ZmFileInfos1's records: declared after it
   TZmRecentControl ZmRecentControl1;
   TZmColumnInfos ZmColumnInfosKv;
   TZmRecentMenus* RecentMenus_ = nullptr;
@@ -311,6 +329,7 @@ class TFormKirvane : public QMainWindow, public IKirvaneOptionsHost, public IFor
   std::string PreviewCopyPath_;  // the file whose full picture is on its way to the clipboard
   TZmImageLoader PreviewLoader_;
   bool ListingCursor_ = false;
+  bool CheckCursor_ = false;  // the busy cursor of a running JPEG check
   const TZmRecentItem* ListingEntry_ = nullptr;  // the history entry the running listing is for; never dereferenced
 
   // ---- Commands ----

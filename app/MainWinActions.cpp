@@ -9,6 +9,7 @@
 
 #include "app/Actions.h"
 #include "app/MainWin.h"
+#include "dialogs/FormZmEditFileList.h"
 #include "app/ZmRecentMenus.h"
 
 namespace {
@@ -138,7 +139,12 @@ void TFormKirvane::CreateMenus() {
   RunMenu = bar->addMenu(QStringLiteral("実行(&R)"));
 
   QMenu* tools = bar->addMenu(QStringLiteral("ツール(&T)"));
-  AddMenuActions(tools, {ActRecentEdit, Separator, OptionDetailAct});
+  // The check's caption shares its "E" with the history editor's: its item here answers to "J".
+  QAction* check = tools->addAction(QStringLiteral("すべてエラーチェック(&J)"));
+  check->setStatusTip(JpegErrorCheckAllAct->statusTip());
+  connect(check, &QAction::triggered, JpegErrorCheckAllAct, &QAction::trigger);
+  connect(JpegErrorCheckAllAct, &QAction::changed, check, [check, a = JpegErrorCheckAllAct] { check->setEnabled(a->isEnabled()); });
+  AddMenuActions(tools, {SelectErrorsActVt, Separator, ActRecentEdit, Separator, OptionDetailAct});
 
   QMenu* help = bar->addMenu(QStringLiteral("ヘルプ(&H)"));
   AddMenuActions(help, {ZmViewHelpHtmlActionKv, Separator, ZmOpenAppFolderAction1, Separator, ZmAboutActionKv});
@@ -263,6 +269,13 @@ void TFormKirvane::ConnectCommands() {
   connect(CopyFileAct, &QAction::triggered, this, [this] { TransferActExecute(TFileTransfer::Copy); });
   connect(MoveFileAct, &QAction::triggered, this, [this] { TransferActExecute(TFileTransfer::Move); });
   on(DeleteFileAct, &TFormKirvane::DeleteFileActExecute);
+  on(JpegErrorCheckAllAct, &TFormKirvane::JpegErrorCheckAllActExecute);
+  connect(ActRecentEdit, &QAction::triggered, this, [this] {
+    if (!ZmFileInfos1.List().Busy()) ExecuteEditFileList(this, RecentFolders_, [this](bool) { FillRecentCombo(); });
+  });
+  on(SelectErrorsActVt, &TFormKirvane::SelectErrorsActVtExecute);
+  for (QAction* a : {OptionDetailAct, ColumnsEditAct})
+    connect(a, &QAction::triggered, this, [this, a] { OptionDetailActExecute(a); });
   on(SearchFindAct, &TFormKirvane::SearchFindActExecute);
   on(SearchFindNextAct, &TFormKirvane::FindDialog1Find);
   on(SelectAllAct, &TFormKirvane::SelectAllActExecute);
@@ -272,6 +285,7 @@ void TFormKirvane::ConnectCommands() {
   connect(ZmExitAction1, &QAction::triggered, this, [this] {
     if (MayStopFileOperation()) close();
   });
+  ConnectHelpCommands();
   connect(CBRecent, &QComboBox::activated, this, [this] { CBRecentSelect(); });
   CBRecent->installEventFilter(this);
   CBRecent->lineEdit()->installEventFilter(this);

@@ -19,6 +19,7 @@
 #include "EtcLists/IntegerList.h"
 #include "app/MainWin.h"
 #include "columns/ZmListView.h"
+#include "dialogs/OptionDialog.h"
 #include "platform/FileSystem.h"
 #include "platform/Shell.h"
 
@@ -115,6 +116,33 @@ void TFormKirvane::DeleteFileActExecute() {
   std::vector<std::string> paths;
   for (const TZmFileInfo* f : SelectedFiles()) paths.push_back(f->FullFileName());
   FileCommands_->Delete(std::move(paths), permanent, this);
+}
+
+// ---- Options ----
+
+void TFormKirvane::OptionDetailActExecute(QAction* sender) {
+  if (ZmFileInfos1.List().Busy()) return;
+  auto* dialog = new TOptionDialog({*AppOptions_, *this, *FormImage_->ImgView32(), *LVFiles}, this);
+  dialog->OptionsToDlgAct();
+  if (sender->property("tag").toInt() == 1) dialog->ShowColumnsPage();
+  // Freed only after its answer has been handled: applying may run pending events.
+  connect(dialog, &QDialog::finished, this, [this, dialog](int result) {
+    if (result == QDialog::Accepted) ApplyOptionDialog(*dialog);
+    dialog->deleteLater();
+  });
+  dialog->open();
+}
+
+void TFormKirvane::ApplyOptionDialog(TOptionDialog& dialog) {
+  const std::vector<std::string> extensions = ZmFileInfos1.ExtList();
+  const int sortColumn = LVFiles->SortColumnIndex;
+  const bool sortDown = LVFiles->SortDown;
+  dialog.DlgToOptionsAct();
+  // A hidden sort column hands the sort to another column: the rows follow the new mark.
+  if (LVFiles->SortColumnIndex != sortColumn || LVFiles->SortDown != sortDown) SortAsTheList();
+  // Formats switched off or on show at once, not only after the next listing.
+  if (ZmFileInfos1.ExtList() != extensions)
+    if (const TZmRecentItem* now = ZmRecentControl1.NowItem()) ReloadFolder(now->Folder);
 }
 
 // ---- Find ----

@@ -142,10 +142,15 @@ int TFormKirvane::LVFilesDataFind(const QString& text, int start, bool wrap) con
 }
 
 void TFormKirvane::LVFilesColumnClick(int column) {
+  if (ZmFileInfos1.List().Busy()) return;
+  LVFiles->SortColumnClick(column);
+  SortAsTheList();
+}
+
+void TFormKirvane::SortAsTheList() {
   TZmThreadFileInfoList& list = ZmFileInfos1.List();
   if (list.Busy()) return;
   QApplication::setOverrideCursor(Qt::WaitCursor);
-  LVFiles->SortColumnClick(column);
   ZmFileInfos1.SetSortMode(LVFiles->SortColumnIndex);
   ZmFileInfos1.SetSortDown(LVFiles->SortDown);
   TZmRecentItem* now = ZmRecentControl1.NowItem();

@@ -146,7 +146,7 @@ void TFormKirvane::ZmFileInfos1Terminate() {
   TZmThreadFileInfoList& list = ZmFileInfos1.List();
   const int32_t mode = list.SortMode;
   // Discovery order ascending is the order the scan produced.
-  if (mode >= 0 && mode <= 11 && !(mode == smFindIndex && !list.SortDown)) list.Sort();
+  if (mode >= 0 && mode <= smLastSortMode && !(mode == smFindIndex && !list.SortDown)) list.Sort();
   SetRowCount(list.Count());
   UpdateStatusBar();
   // A listing stopped by a navigation ends while the history already points elsewhere: only the
@@ -328,7 +328,11 @@ void TFormKirvane::DeleteTreeFolder() {
 
 // ---- Commands ----
 
-void TFormKirvane::StopActExecute() { ZmFileInfos1.List().Stop(); }
+void TFormKirvane::StopActExecute() {
+  // The check reads the list's records: it ends before a scan may replace them.
+  ZmThreadJpegChecker1.Stop();
+  ZmFileInfos1.List().Stop();
+}
 
 void TFormKirvane::RefreshExecute(QAction* sender) {
   if (sender) AppOptions_->RefreshMode = uint8_t(sender->property("tag").toInt());

@@ -34,6 +34,8 @@ void TFormKirvane::ActionList1Update() {
   enable({ForwardAct}, !ZmRecentControl1.ForwardMenu().empty());
   enable({ImgCopyAct, ImgNameCopyAct, ImgCloseAct}, image);
   enable({ShowAct, ShowAutoAct, ShowManualAct}, rows > 0);
+  enable({OptionDetailAct, ColumnsEditAct, ActRecentEdit}, !ZmFileInfos1.List().Busy());
+  enable({JpegErrorCheckAllAct}, rows > 0 && !ZmFileInfos1.List().Busy() && !ZmThreadJpegChecker1.Running());
 
   // The switching buttons carry the command of the current mode; other values leave them be.
   QAction* refresh[] = {RefreshAllAct, RefreshFoldersAct, RefreshFilesAct};

@@ -14,5 +14,22 @@ endif()
 if(NOT KV_CORE_ONLY)
   target_sources(kirvane_ui PRIVATE app/MainWin.cpp app/MainWinActions.cpp app/MainWinNavigation.cpp
                                     app/MainWinList.cpp app/MainWinPreview.cpp app/MainWinState.cpp
-                                    app/MainWinCommands.cpp)
+                                    app/MainWinCommands.cpp app/MainWinCheck.cpp)
+endif()
+if(NOT KV_CORE_ONLY)
+  target_sources(kirvane_ui PRIVATE app/MainWinHelp.cpp)
+  # The about box shows the version the program was built as.
+  set_property(SOURCE app/MainWinHelp.cpp APPEND PROPERTY COMPILE_DEFINITIONS KV_VERSION="${PROJECT_VERSION}")
+
+  # The help pages lie beside the program (kvhelp/), where the help command looks first.
+  file(GLOB KV_HELP_SOURCES CONFIGURE_DEPENDS ${KV_ROOT}/help/kvhelp/*)
+  set(KV_HELP_COPIES)
+  foreach(page ${KV_HELP_SOURCES})
+    get_filename_component(name ${page} NAME)
+    set(copy ${CMAKE_RUNTIME_OUTPUT_DIRECTORY}/kvhelp/${name})
+    add_custom_command(OUTPUT ${copy} COMMAND ${CMAKE_COMMAND} -E copy ${page} ${copy} DEPENDS ${page} VERBATIM)
+    list(APPEND KV_HELP_COPIES ${copy})
+  endforeach()
+  add_custom_target(kvhelp ALL DEPENDS ${KV_HELP_COPIES})
+  add_dependencies(kirvane kvhelp)
 endif()

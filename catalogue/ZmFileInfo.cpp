@@ -18,6 +18,8 @@ std::shared_ptr<const std::string> TZmFileInfo::SharedText(std::string text) {
 // Here, where TZmJpegInfo is complete, so that the owning pointer can free it.
 TZmFileInfo::~TZmFileInfo() = default;
 
+int32_t TZmFileInfo::JpegResult() const { return JpegInfo ? JpegInfo->Result : jrNotAnalyzed; }
+
 void TZmFileInfo::SetJpegInfo(std::unique_ptr<TZmJpegInfo> info) {
   JpegInfo = std::move(info);
 }

@@ -41,6 +41,8 @@ class TZmFileInfo {
 
   // Replaces the analysis result; the previous one is freed.
   void SetJpegInfo(std::unique_ptr<TZmJpegInfo> info);
+  // The verdict of the latest JPEG check (TZmJpegResult); jrNotAnalyzed without one.
+  int32_t JpegResult() const;
 
   int32_t FindIndex = 0;   // position in the scan's list of all entries (discovery order)
   int32_t IconIndex = 0;   // index into the type provider's icon list

@@ -133,6 +133,7 @@ int TZmFileInfoList::CompareFileInfos(const TZmFileInfo& a, const TZmFileInfo& b
     case smAttr: r = CompareValues(x.Attr, y.Attr); break;
     case smCreationTime: r = CompareValues(x.ftCreationTime, y.ftCreationTime); break;
     case smLastAccessTime: r = CompareValues(x.ftLastAccessTime, y.ftLastAccessTime); break;
+    case smJpegResult: r = CompareValues(a.JpegResult(), b.JpegResult()); break;
     default: break;
   }
   if (!r) r = CompareFileName(x.Name, y.Name);

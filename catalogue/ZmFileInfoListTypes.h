@@ -26,4 +26,6 @@ enum TZmSortMode : int32_t {
   smAttr = 9,
   smCreationTime = 10,
   smLastAccessTime = 11,
+  smJpegResult = 12,  // the verdict of the last JPEG check, files not checked first
+  smLastSortMode = smJpegResult,
 };

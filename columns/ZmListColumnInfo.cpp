@@ -186,6 +186,7 @@ constexpr TZmColumnSpec kFileListColumns[] = {
     {"Attr", "属性", taLeftJustify, 50, false},
     {"CreationTime", "作成日時", taLeftJustify, 145, false},
     {"LastAccessTime", "アクセス日時", taLeftJustify, 145, false},
+    {"JpegResult", "JPEGチェック", taLeftJustify, 120, false},
 };
 
 }  // namespace

@@ -18,6 +18,14 @@ TDecodeResult DecodeTga(std::span<const uint8_t> data);   // TgaLoader.cpp
 TDecodeResult DecodePcx(std::span<const uint8_t> data);   // PcxLoader.cpp
 TDecodeResult DecodeSgi(std::span<const uint8_t> data);   // SgiLoader.cpp
 TDecodeResult DecodePsd(std::span<const uint8_t> data);   // PsdLoader.cpp (psd, pdd)
+TDecodeResult DecodeRla(std::span<const uint8_t> data);   // RlaLoader.cpp (rla, rpf)
+TDecodeResult DecodePcd(std::span<const uint8_t> data);   // PcdLoader.cpp
+TDecodeResult DecodeAutodesk(std::span<const uint8_t> data);  // AutodeskLoader.cpp (pic, cel)
+TDecodeResult DecodePsp(std::span<const uint8_t> data);   // PspLoader.cpp
+// CutLoader.cpp: `palette` is the picture's palette file (.pal), empty when there is none; without
+// it the picture is shown in grey.
+TDecodeResult DecodeCut(std::span<const uint8_t> data, std::span<const uint8_t> palette);
+TDecodeResult DecodeCut(std::span<const uint8_t> data);
 // MetafileFrame.cpp (wmf, emf): hands the file to the renderer the program installed (see
 // SetMetafileRenderer in MetafileReader.h).
 TDecodeResult DecodeMetafile(std::span<const uint8_t> data);
@@ -38,4 +46,9 @@ bool ProbeTga(std::span<const uint8_t> head, uint64_t fileSize, TDecodeError& er
 bool ProbePcx(std::span<const uint8_t> head, uint64_t fileSize, TDecodeError& error);
 bool ProbeSgi(std::span<const uint8_t> head, uint64_t fileSize, TDecodeError& error);
 bool ProbePsd(std::span<const uint8_t> head, uint64_t fileSize, TDecodeError& error);
+bool ProbeRla(std::span<const uint8_t> head, uint64_t fileSize, TDecodeError& error);
+bool ProbePcd(std::span<const uint8_t> head, uint64_t fileSize, TDecodeError& error);
+bool ProbeAutodesk(std::span<const uint8_t> head, uint64_t fileSize, TDecodeError& error);
+bool ProbePsp(std::span<const uint8_t> head, uint64_t fileSize, TDecodeError& error);
+bool ProbeCut(std::span<const uint8_t> head, uint64_t fileSize, TDecodeError& error);  // no magic
 bool ProbeMetafile(std::span<const uint8_t> head, uint64_t fileSize, TDecodeError& error);

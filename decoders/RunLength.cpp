@@ -115,3 +115,26 @@ const uint8_t* TPixelPacketReader::Next() {
   Pos_ += Unit_;
   return p;
 }
+
+TRunResult UnpackSignedRuns(std::span<const uint8_t> src, std::span<uint8_t> dst, unsigned repeatBias) {
+  TRunResult r;
+  size_t& in = r.Consumed;
+  size_t& out = r.Written;
+  while (out < dst.size() && in < src.size()) {
+    const int c = int8_t(src[in++]);
+    if (c < 0) {
+      const size_t want = size_t(-c);
+      const size_t len = std::min({want, src.size() - in, dst.size() - out});
+      std::memcpy(dst.data() + out, src.data() + in, len);
+      out += len;
+      in += std::min(want, src.size() - in);
+    } else {
+      if (in >= src.size()) break;
+      const uint8_t v = src[in++];
+      const size_t len = std::min(size_t(c) + repeatBias, dst.size() - out);
+      std::memset(dst.data() + out, v, len);
+      out += len;
+    }
+  }
+  return r;
+}

@@ -70,3 +70,8 @@ class TPixelPacketReader {
   bool Repeat_ = false;   // the current packet repeats one pixel
   const uint8_t* RunPixel_ = nullptr;
 };
+
+// Runs led by a signed count byte c, as Wavefront RLA and Autodesk FLC store them: c >= 0
+// repeats the next byte c + repeatBias times (RLA counts from 1, FLC from 0); c < 0 copies -c
+// literal bytes. Decodes until dst is full or src runs out.
+TRunResult UnpackSignedRuns(std::span<const uint8_t> src, std::span<uint8_t> dst, unsigned repeatBias);

@@ -41,6 +41,10 @@ enum TZmImgSizeAdjustment : uint8_t {
 // MinDrawScale..MaxDrawScale).
 constexpr double MinZoomScale = 1.0 / 64;
 constexpr double MaxZoomScale = 256.0;
+// The scales the scale boxes offer.
+inline constexpr const char* ScaleChoices[] = {"0.015625", "0.03125", "0.0625", "0.125", "0.25", "0.5", "1",
+                                                "1.25",     "1.5",     "2",      "3",     "4",    "5",   "8",
+                                                "16",       "32",      "64",     "128",   "256"};
 
 struct TViewOffsets {
   double Horz = 0, Vert = 0;

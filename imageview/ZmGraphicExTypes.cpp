@@ -4,19 +4,19 @@
 #include "platform/FileSystem.h"
 
 namespace GraphicClasses {
-const TGraphicClass TAutodeskGraphic{"TAutodeskGraphic", nullptr, nullptr};
+const TGraphicClass TAutodeskGraphic{"TAutodeskGraphic", nullptr, DecodeAutodesk, ProbeAutodesk};
 const TGraphicClass TBitmap{"TBitmap", nullptr, DecodeBmp, ProbeBmp};
-const TGraphicClass TCUTGraphic{"TCUTGraphic", nullptr, nullptr};
+const TGraphicClass TCUTGraphic{"TCUTGraphic", nullptr, DecodeCut, ProbeCut, nullptr, "pal", DecodeCut};
 const TGraphicClass TIcon{"TIcon", nullptr, DecodeIco, ProbeIco};
 const TGraphicClass TJPEGImage{"TJPEGImage", nullptr, DecodeJpeg, ProbeJpeg, DecodeJpeg};
 const TGraphicClass TMetafile{"TMetafile", nullptr, DecodeMetafile, ProbeMetafile};
-const TGraphicClass TPCDGraphic{"TPCDGraphic", nullptr, nullptr};
+const TGraphicClass TPCDGraphic{"TPCDGraphic", nullptr, DecodePcd, ProbePcd};
 const TGraphicClass TPCXGraphic{"TPCXGraphic", nullptr, DecodePcx, ProbePcx};
 const TGraphicClass TPNGGraphic{"TPNGGraphic", nullptr, DecodePng, ProbePng};
 const TGraphicClass TPPMGraphic{"TPPMGraphic", nullptr, DecodePnm, ProbePnm};
 const TGraphicClass TPSDGraphic{"TPSDGraphic", nullptr, DecodePsd, ProbePsd};
-const TGraphicClass TPSPGraphic{"TPSPGraphic", nullptr, nullptr};
-const TGraphicClass TRLAGraphic{"TRLAGraphic", nullptr, nullptr};
+const TGraphicClass TPSPGraphic{"TPSPGraphic", nullptr, DecodePsp, ProbePsp};
+const TGraphicClass TRLAGraphic{"TRLAGraphic", nullptr, DecodeRla, ProbeRla};
 const TGraphicClass TSGIGraphic{"TSGIGraphic", nullptr, DecodeSgi, ProbeSgi};
 const TGraphicClass TTargaGraphic{"TTargaGraphic", nullptr, DecodeTga, ProbeTga};
 const TGraphicClass TTIFFGraphic{"TTIFFGraphic", nullptr, DecodeTiff, ProbeTiff};
@@ -79,7 +79,14 @@ TDecodeResult LoadPicture(const std::string& fileName, const TDecodeHint& hint) 
   if (!ReadFileBytes(fileName, MaxPictureFileSize, bytes, error, probe))
     return refused ? TDecodeResult(refusal) : TDecodeResult::Fail(TDecodeErrorKind::deReadError, error);
   try {
-    return !hint.Full() && cls->DecodeHinted ? cls->DecodeHinted(bytes, hint) : cls->Decode(bytes);
+    if (!hint.Full() && cls->DecodeHinted) return cls->DecodeHinted(bytes, hint);
+    if (cls->DecodeWithCompanion) {
+      std::vector<uint8_t> companion;
+      const std::string path = FindCompanionFile(fileName, cls->CompanionExtension);
+      if (path.empty() || !ReadFileBytes(path, MaxCompanionFileSize, companion, error)) companion.clear();
+      return cls->DecodeWithCompanion(bytes, companion);
+    }
+    return cls->Decode(bytes);
   } catch (const std::bad_alloc&) {
     return TDecodeResult::Fail(TDecodeErrorKind::deOutOfMemory, "out of memory while decoding");
   } catch (const std::exception& e) {

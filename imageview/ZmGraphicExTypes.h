@@ -11,12 +11,20 @@
 
 #include "decoders/Decoders.h"
 
+// A decoder that also takes the bytes of a second file beside the picture (empty when there is none).
+using TCompanionDecodeFn = TDecodeResult (*)(std::span<const uint8_t> data,
+                                             std::span<const uint8_t> companion);
+
 struct TGraphicClass {
   std::string_view ClassName;    // "TBitmap", "TTIFFGraphic", ...
   const TGraphicClass* Parent;   // the class it derives from, or nullptr
   TDecodeFn Decode;              // nullptr while the format has no decoder: loading fails
   TProbeFn Probe = nullptr;      // the decoder's check of a file's first bytes, if it has one
   THintedDecodeFn DecodeHinted = nullptr;  // used instead of Decode for a hint that allows less
+  // For a picture that keeps part of itself in a second file (a CUT its palette): that file's
+  // extension, found with FindCompanionFile, and the decoder used instead of Decode.
+  std::string_view CompanionExtension = {};
+  TCompanionDecodeFn DecodeWithCompanion = nullptr;
 
   bool InheritsFrom(const TGraphicClass& other) const {
     for (const TGraphicClass* c = this; c; c = c->Parent)
@@ -64,11 +72,14 @@ std::string PictureExtension(std::string_view fileName);
 
 // Files above this size are not read as pictures (no format here needs more for 2^28 pixels).
 constexpr uint64_t MaxPictureFileSize = uint64_t(2) << 30;
+// Nor companion files above this one (a palette file needs 2 KB).
+constexpr uint64_t MaxCompanionFileSize = uint64_t(1) << 20;
 
 // The single load path from a file to a 32-bit bitmap: the decoder registered for the file's
 // extension reads the whole file, once the class's probe has accepted its first bytes (a file
 // that is not of the format is refused without reading the rest). An unregistered extension, a
 // file that cannot be read and any decoder error are failures; no half-built picture is ever
 // returned. A hint may make the bitmap smaller than the picture (see TDecodeResult::FullWidth);
-// it never changes which files load.
+// it never changes which files load. A companion file that is missing or cannot be read is left
+// out, as the decoder allows.
 TDecodeResult LoadPicture(const std::string& fileName, const TDecodeHint& hint = {});

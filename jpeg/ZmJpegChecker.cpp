@@ -1,6 +1,9 @@
 #include "jpeg/ZmJpegChecker.h"
 
+#include <atomic>
 #include <memory>
+#include <mutex>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -52,23 +55,72 @@ std::unique_ptr<TZmJpegInfo> TZmJpegCheckThread::Analyze(const TZmFileInfo& reco
 
 void TZmJpegCheckThread::Execute() {
   Synchronize([this] { Owner_.Workers_.Raise(Owner_.OnStartExecute); });
-  auto lastStep = std::chrono::steady_clock::now();
+  // Two analyses run at once where there are two cores: the walk over a file's markers costs
+  // about as much as reading it. Both threads take the next record in turn; results wait in
+  // `done` until every earlier one is there, so they are handed over in list order.
+  const size_t n = Records.size();
+  std::vector<std::unique_ptr<TZmJpegInfo>> done;
+  std::mutex doneMutex;
+  std::atomic<size_t> next{0};
+  std::atomic<bool> stop{false};
+  const auto analyseNext = [&]() -> bool {
+    const size_t i = next.fetch_add(1);
+    if (i >= n || stop) return false;
+    std::unique_ptr<TZmJpegInfo> info = Analyze(*Records[i]);
+    std::lock_guard lock(doneMutex);
+    done[i] = std::move(info);
+    return true;
+  };
+  size_t handed = 0;  // records whose results have moved to Pending
+  // Moves the results that follow the handed ones, at most `most` of them; false when none.
+  const auto collect = [&](size_t most) {
+    std::lock_guard lock(doneMutex);
+    size_t moved = 0;
+    for (; moved < most && handed < n && done[handed]; ++handed, ++moved) {
+      if (IsJpegError(done[handed]->Result)) ++Errors;
+      Pending.push_back(std::move(done[handed]));
+    }
+    return moved > 0;
+  };
+  std::thread helper;
   try {
-    for (size_t i = 0; i < Records.size() && !Terminated(); ++i) {
-      Pending.push_back(Analyze(*Records[i]));
-      if (IsJpegError(Pending.back()->Result)) ++Errors;
-      const auto now = std::chrono::steady_clock::now();
-      // The first and the last file are always reported, and a stop request hands the results
+    done.resize(n);
+    if (n > 1 && std::thread::hardware_concurrency() > 1)
+      helper = std::thread([&, priority = Priority] {
+        SetCallerThreadPriority(priority);
+        try {
+          while (analyseNext()) {
+          }
+        } catch (...) {  // out of memory: the records left are the worker's
+        }
+      });
+    auto lastStep = std::chrono::steady_clock::now();
+    bool first = true;
+    // Without an interval every result is a step of its own.
+    const size_t perStep = Interval_.count() == 0 ? 1 : n;
+    for (bool more = true; more;) {
+      if (Terminated()) stop = true;
+      more = analyseNext();
+      if (!more && helper.joinable()) helper.join();  // the helper finishes the record it holds
+      // The first and the last results are always reported, and a stop request hands the results
       // over at once; otherwise one step per interval.
-      if (i == 0 || i + 1 == Records.size() || Terminated() || now - lastStep >= Interval_) {
-        Synchronize([this] { Owner_.Deliver(*this, true); });
-        lastStep = std::chrono::steady_clock::now();
+      while (collect(perStep)) {
+        const auto now = std::chrono::steady_clock::now();
+        if (first || !more || stop || perStep == 1 || now - lastStep >= Interval_) {
+          Synchronize([this] { Owner_.Deliver(*this, true); });
+          lastStep = std::chrono::steady_clock::now();
+          first = false;
+        } else {
+          break;
+        }
       }
     }
   } catch (...) {
     // Out of memory: the check ends as if stopped, keeping the results so far; the end event
     // hands over what is still pending.
   }
+  stop = true;
+  if (helper.joinable()) helper.join();
 }
 
 TZmThreadJpegChecker::TZmThreadJpegChecker() = default;

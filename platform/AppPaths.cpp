@@ -7,6 +7,7 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <string_view>
 
 #include "platform/FileSystem.h"
 
@@ -80,4 +81,21 @@ bool SetAsideSettingsFile(TSettingsFileStatus& file) {
     if (errno != EEXIST) return false;
   }
   return false;
+}
+
+THelpFile FindHelpFile(const std::string& relative, const std::string& programFolder) {
+  THelpFile help;
+  const std::string folder = WithSlash(programFolder);
+  help.Places.push_back(folder + relative);
+  // <prefix>/bin/ -> <prefix>/share/kirvane/
+  constexpr std::string_view Bin = "/bin/";
+  if (folder.ends_with(Bin))
+    help.Places.push_back(folder.substr(0, folder.size() - Bin.size() + 1) + "share/kirvane/" + relative);
+  for (const std::string& place : help.Places) {
+    if (FileExists(place)) {
+      help.Path = place;
+      break;
+    }
+  }
+  return help;
 }

@@ -37,3 +37,11 @@ TSettingsFileStatus ReadSettingsFile(const std::string& path, uint64_t maxBytes,
 // is never replaced), after which the state is SetAside and a new file may be written. False,
 // with the state unchanged, when the file cannot be renamed.
 bool SetAsideSettingsFile(TSettingsFileStatus& file);
+
+// The help file `relative` ("kvhelp/index.html") of a program in `programFolder`: beside the
+// program, or, for one installed as <prefix>/bin/kirvane, in <prefix>/share/kirvane/.
+struct THelpFile {
+  std::string Path;                 // the first place that holds the file; empty when none does
+  std::vector<std::string> Places;  // every place looked at, in order
+};
+THelpFile FindHelpFile(const std::string& relative, const std::string& programFolder);

@@ -331,3 +331,35 @@ std::string ExecutableFolder() {
   p.erase(p.rfind('/') + 1);
   return p;
 }
+
+std::string FindCompanionFile(const std::string& path, std::string_view extension) {
+  const size_t slash = path.rfind('/');
+  const std::string folder = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+  const std::string_view name = std::string_view(path).substr(folder.size());
+  const std::string_view base = name.substr(0, name.rfind('.'));
+  const std::string wanted = std::string(base) + "." + std::string(extension);
+  const int fd = OpenFolder(folder);
+  DIR* dir = fd < 0 ? nullptr : fdopendir(fd);
+  if (!dir) {
+    if (fd >= 0) close(fd);
+    return {};
+  }
+  auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; };
+  auto matches = [&](std::string_view n) {
+    return n.size() == wanted.size() && std::equal(n.begin(), n.end(), wanted.begin(),
+                                                   [&](char a, char b) { return lower(a) == lower(b); });
+  };
+  std::string best;
+  bool bestKeepsBase = false;
+  while (const dirent* e = readdir(dir)) {
+    const std::string_view n = e->d_name;
+    if (!matches(n)) continue;
+    const bool keepsBase = n.substr(0, base.size()) == base;
+    if (best.empty() || keepsBase > bestKeepsBase || (keepsBase == bestKeepsBase && n < best)) {
+      best = n;
+      bestKeepsBase = keepsBase;
+    }
+  }
+  closedir(dir);
+  return best.empty() ? best : folder + best;
+}

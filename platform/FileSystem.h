@@ -93,6 +93,12 @@ using TFileHeadCheck = std::function<bool(std::span<const uint8_t> head, uint64_
 bool ReadFileBytes(const std::string& path, uint64_t maxBytes, std::vector<uint8_t>& out, std::string& error,
                    const TFileHeadCheck& checkHead = nullptr);
 
+// The file beside `path` that has its name with `extension` (without the dot) in place of its
+// own, letter case ignored (ASCII), as DOS-era programs expect: "a/Pic.cut" finds "a/Pic.pal",
+// "a/Pic.PAL" or "a/PIC.PAL". Among several, one whose name begins as path's does is preferred,
+// then the first in byte order. Empty when there is none or the folder cannot be read.
+std::string FindCompanionFile(const std::string& path, std::string_view extension);
+
 // Writes all of `data` to a descriptor, through interrupted and short writes; false with errno set.
 bool WriteAll(int fd, std::string_view data);
 

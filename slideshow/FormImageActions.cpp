@@ -240,9 +240,7 @@ void TFormImage::CreateBarPanel() {
   ComboBoxScale->setMaxVisibleItems(14);
   ComboBoxScale->setToolTip(QStringLiteral("倍率"));
   ComboBoxScale->setStatusTip(QStringLiteral("倍率"));
-  for (const char* s : {"0.015625", "0.03125", "0.0625", "0.125", "0.25", "0.5", "1", "1.25", "1.5", "2", "3", "4",
-                        "5", "8", "16", "32", "64", "128", "256"})
-    ComboBoxScale->addItem(QString::fromLatin1(s));
+  for (const char* s : ScaleChoices) ComboBoxScale->addItem(QString::fromLatin1(s));
   UpDownViewInterval = new QSpinBox(PanelBar);
   UpDownViewInterval->setObjectName(QStringLiteral("UpDownViewInterval"));
   UpDownViewInterval->setRange(0, 1000);

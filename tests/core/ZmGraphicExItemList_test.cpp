@@ -134,6 +134,12 @@ TEST(DecoderRegistry, LoadPictureRefusesFromTheFirstBytesWithoutReadingTheRest) 
       {"s.emf", "junk", Huge, TDecodeErrorKind::deCorrupt},
       {"s.pbm", "junk", Huge, TDecodeErrorKind::deCorrupt},
       {"s.ppm", "P6\n65535 65535\n255\n", Huge, TDecodeErrorKind::deTooLarge},
+      {"s.rla", "junk", Huge, TDecodeErrorKind::deUnsupported},  // no magic; not the current revision
+      {"s.pcd", "junk", Huge, TDecodeErrorKind::deCorrupt},
+      {"s.cel", "junk", Huge, TDecodeErrorKind::deCorrupt},
+      {"s.psp", "junk", Huge, TDecodeErrorKind::deCorrupt},
+      // CUT has no magic: a sound header of 16x16, far too long for any picture of that size.
+      {"s.cut", std::string("\x10\0\x10\0\0\0", 6), Huge, TDecodeErrorKind::deCorrupt},
   };
   TTempDir dir;
   for (const auto& c : cases) {

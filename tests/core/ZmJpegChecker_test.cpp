@@ -197,9 +197,12 @@ TEST_F(JpegCheckerTest, StopAndStartFromInsideTheEventsDoNotDeadlock) {
   };
   Checker.Start();
   PumpUntil([&] { return Ended() == 1; });
-  std::vector<TZmJpegResult> firstThree(AllCodes.size(), jrNotAnalyzed);
-  std::copy_n(AllCodes.begin(), 3, firstThree.begin());
-  EXPECT_EQ(Codes(), firstThree);
+  // At least the three reported results, and those analysed meanwhile: a prefix of the list.
+  const std::vector<TZmJpegResult> codes = Codes();
+  const size_t stored = size_t(std::find(codes.begin(), codes.end(), jrNotAnalyzed) - codes.begin());
+  EXPECT_GE(stored, 3u);
+  EXPECT_TRUE(std::equal(codes.begin(), codes.begin() + long(stored), AllCodes.begin()));
+  EXPECT_TRUE(std::all_of(codes.begin() + long(stored), codes.end(), [](TZmJpegResult c) { return c == jrNotAnalyzed; }));
 
   calls = 0;
   Checker.OnProgress = [&] {

@@ -65,14 +65,14 @@ TEST(ZmListColumnInfo, NewItemsHaveTheirDefaults) {
   EXPECT_FALSE(item.Visible);
 }
 
-TEST(ZmListColumnInfo, FileListLayoutIsTheTwelveColumnTable) {
+TEST(ZmListColumnInfo, FileListLayoutIsTheThirteenColumnTable) {
   const TZmColumnInfos infos = MakeFileListColumns();
   const TZmListColumnInfos& c = infos.ColumnInfos();
-  ASSERT_EQ(c.Count(), 12);
+  ASSERT_EQ(c.Count(), 13);
   EXPECT_EQ(DisplayOrder(c),
             (std::vector<std::string>{"Name", "FullFileName", "Path", "PathOnly", "FindIndex", "Size",
                                       "SizeDetail", "TypeName", "LastWriteTime", "Attr", "CreationTime",
-                                      "LastAccessTime"}));
+                                      "LastAccessTime", "JpegResult"}));
   EXPECT_EQ(VisibleOrder(c),
             (std::vector<std::string>{"Name", "Path", "Size", "TypeName", "LastWriteTime"}));
   EXPECT_EQ(c.Items(kFindIndex).Caption, "発見順");
@@ -80,7 +80,8 @@ TEST(ZmListColumnInfo, FileListLayoutIsTheTwelveColumnTable) {
   EXPECT_EQ(c.Items(kSizeDetail).Width, 80);
   EXPECT_EQ(c.Items(kLastWrite).Width, 145);
   EXPECT_EQ(c.Items(11).Caption, "アクセス日時");
-  EXPECT_THROW(c.Items(12), std::out_of_range);
+  EXPECT_EQ(c.Items(12).Caption, "JPEGチェック");
+  EXPECT_THROW(c.Items(13), std::out_of_range);
   EXPECT_THROW(c.Items(-1), std::out_of_range);
 }
 
@@ -122,7 +123,7 @@ TEST(ZmListColumnInfo, VisiblePositionsSkipHiddenColumnsInDisplayOrder) {
   EXPECT_EQ(c.FindByVisibleIndex(2), &c.Items(kName));
   EXPECT_EQ(c.FindByVisibleIndex(5), nullptr);
   EXPECT_EQ(c.FindByVisibleIndex(-1), nullptr);
-  EXPECT_EQ(c.FindByOrder(12), nullptr);
+  EXPECT_EQ(c.FindByOrder(13), nullptr);
   // Every visible item sits at the position FindByVisibleIndex finds it at.
   for (int32_t i = 0; i < c.Count(); ++i) {
     if (c.Items(i).Visible) {
@@ -173,7 +174,7 @@ TEST(ZmListColumnInfo, LoadingStartsFromTheFactoryStateNotTheLiveOne) {
   EXPECT_TRUE(c.Items(9).Visible);
 }
 
-TEST(ZmListColumnInfo, SavingWritesThirtySixKeysInItemOrderAndReloadsTheSameLayout) {
+TEST(ZmListColumnInfo, SavingWritesThreeKeysPerColumnInItemOrderAndReloadsTheSameLayout) {
   TZmColumnInfos infos = MakeFileListColumns();
   TZmListColumnInfos& c = infos.ColumnInfos();
   c.Items(kTypeName).SetOrder(1);
@@ -195,7 +196,7 @@ TEST(ZmListColumnInfo, SavingWritesThirtySixKeysInItemOrderAndReloadsTheSameLayo
       ++keys;
     }
   }
-  EXPECT_EQ(keys, 36u);
+  EXPECT_EQ(keys, 39u);
   EXPECT_NE(text.find("TypeName_Order=1\r\n"), std::string::npos);
   EXPECT_NE(text.find("FullFileName_Order=7\r\n"), std::string::npos);
   EXPECT_NE(text.find("Size_Visible=0\r\n"), std::string::npos);
@@ -225,7 +226,7 @@ TEST(ZmListColumnInfo, AssigningACollectionCopiesEveryPropertyAndTheOrders) {
   copy.ColumnInfos().Add();  // replaced, not kept
   copy.SetColumnInfos(s);
   const TZmListColumnInfos& d = copy.ColumnInfos();
-  ASSERT_EQ(d.Count(), 12);
+  ASSERT_EQ(d.Count(), 13);
   EXPECT_EQ(DisplayOrder(d), DisplayOrder(s));
   EXPECT_EQ(copy.IniSectionName(), "Other");
   const TZmListColumnInfo& n = d.Items(kName);
@@ -250,7 +251,7 @@ TEST(ZmListColumnInfo, EditorRowsFollowDisplayOrderAndDefaultsFollowItemOrder) {
   c.Items(kFullFileName).Visible = true;
   std::vector<TZmColumnEditorRow> rows{{true, "stale", 1, 1}};
   c.FillColumnEditor(rows);
-  ASSERT_EQ(rows.size(), 12u);
+  ASSERT_EQ(rows.size(), 13u);
   EXPECT_EQ(rows[0].Caption, "サイズ");
   EXPECT_EQ(rows[0].Width, 99);
   EXPECT_EQ(rows[0].Index, kSize);
@@ -258,8 +259,8 @@ TEST(ZmListColumnInfo, EditorRowsFollowDisplayOrderAndDefaultsFollowItemOrder) {
   EXPECT_EQ(rows[5].Index, kName);
 
   c.FillColumnEditorDefaults(rows);
-  ASSERT_EQ(rows.size(), 12u);
-  for (int i = 0; i < 12; ++i) EXPECT_EQ(rows[size_t(i)].Index, i);
+  ASSERT_EQ(rows.size(), 13u);
+  for (int i = 0; i < 13; ++i) EXPECT_EQ(rows[size_t(i)].Index, i);
   EXPECT_EQ(rows[kSize].Width, 60);
   EXPECT_FALSE(rows[kFullFileName].Checked);
   EXPECT_TRUE(rows[kName].Checked);
@@ -285,10 +286,10 @@ TEST(ZmListColumnInfo, EditorRoundTripKeepsTheLayoutAndAppliesEdits) {
   edited[0].Width = 300;
   edited.insert(edited.end(), rows.rbegin() + 1, rows.rend());
   c.ApplyColumnEditor(edited, sort, down);
-  EXPECT_EQ(DisplayOrder(c)[0], "LastAccessTime");
-  EXPECT_EQ(DisplayOrder(c)[11], "Name");
-  EXPECT_TRUE(c.Items(11).Visible);
-  EXPECT_EQ(c.Items(11).Width, 300);
+  EXPECT_EQ(DisplayOrder(c)[0], "JpegResult");
+  EXPECT_EQ(DisplayOrder(c)[12], "Name");
+  EXPECT_TRUE(c.Items(12).Visible);
+  EXPECT_EQ(c.Items(12).Width, 300);
   EXPECT_TRUE(OrdersArePermutation(c));
 }
 
@@ -312,7 +313,7 @@ TEST(ZmListColumnInfo, HidingTheSortColumnMovesTheSortToTheFirstVisibleColumn) {
     TZmListColumnInfos& c = infos.ColumnInfos();
     std::vector<TZmColumnEditorRow> rows;
     for (int i : k.Shown) rows.push_back({true, "", 50, i});
-    for (int i = 0; i < 12; ++i)
+    for (int i = 0; i < 13; ++i)
       if (std::find(k.Shown.begin(), k.Shown.end(), i) == k.Shown.end()) rows.push_back({false, "", 50, i});
     int32_t sort = k.Sort;
     bool down = true;
@@ -327,7 +328,7 @@ TEST(ZmListColumnInfo, EditorRowsNamingNoColumnAreSkipped) {
   TZmColumnInfos infos = MakeFileListColumns();
   TZmListColumnInfos& c = infos.ColumnInfos();
   std::vector<TZmColumnEditorRow> rows{
-      {false, "", 1, 12}, {false, "", 1, -1}, {true, "", 40, kSize}, {false, "", 1, 1 << 30}};
+      {false, "", 1, 13}, {false, "", 1, -1}, {true, "", 40, kSize}, {false, "", 1, 1 << 30}};
   for (int i = 0; i < 20; ++i) rows.push_back({true, "", 5, kPath});  // more rows than columns
   int32_t sort = kName;
   bool down = false;

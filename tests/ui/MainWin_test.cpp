@@ -46,6 +46,7 @@
 #include "platform/Shell.h"
 #include "platform/SynchronizePump.h"
 #include "slideshow/FormImage.h"
+#include "tests/support/UiWait.h"
 #include "imageview/ZmImgView32.h"
 
 namespace fs = std::filesystem;
@@ -111,26 +112,6 @@ class MainWinTest : public QObject {
     if (!workingFolder.empty()) p.setWorkingDirectory(QString::fromStdString(workingFolder));
     p.start(QStringLiteral(KV_BIN_DIR "/kirvane"), args);
     QVERIFY(p.waitForStarted());
-  }
-  // The visible window of that name, once it has opened; null when it does not.
-  template <class T = QWidget>
-  static T* WaitWindow(const char* name) {
-    T* found = nullptr;
-    return QTest::qWaitFor([&] { return (found = FindWindow<T>(name)) != nullptr; }, 10000) ? found : nullptr;
-  }
-  // Clicks the button of that name in the window of that name, once it has opened.
-  static bool Answer(const char* window, const QString& button) {
-    auto* w = WaitWindow(window);
-    auto* b = w ? w->findChild<QAbstractButton*>(button) : nullptr;
-    if (b) b->click();
-    return b;
-  }
-  template <class T = QWidget>
-  static T* FindWindow(const char* name) {
-    for (QWidget* w : QApplication::topLevelWidgets())
-      if (w->isVisible() && w->objectName() == QLatin1String(name))
-        if (T* t = qobject_cast<T*>(w)) return t;
-    return nullptr;
   }
   void WaitFileCommandsIdle() { QTRY_VERIFY_WITH_TIMEOUT(!Form().FileCommands().Busy(), 20000); }
   void ReleaseKey(int key, Qt::KeyboardModifiers mods = {}) { QTest::keyRelease(&List(), Qt::Key(key), mods); }
@@ -716,6 +697,36 @@ class MainWinTest : public QObject {
     QCOMPARE(fs::exists(data + "/share/Trash/files/a.jpg"), !shift && trashUsable);
     QCOMPARE(List().ItemsCount(), 3);
     QVERIFY(!FindWindow("FileReport"));
+  }
+
+  // The check shows each verdict in its own column and counts the damaged files; Ctrl+R then
+  // selects exactly those. Before any check it selects nothing.
+  void theJpegCheckMarksAndSelectsTheDamagedFiles() {
+    Go(Dir());
+    List().SelectAll();
+    Form().Action("SelectErrorsActVt")->trigger();
+    QCOMPARE(List().SelectedCount(), 0);
+    const std::string sound = Text(KV_TEST_DATA_DIR "/jpeg/gray-q75.jpg");
+    QVERIFY(!sound.empty());
+    Touch(Dir() + "a.jpg", sound);
+    Touch(Dir() + "b.png", sound.substr(0, sound.size() / 2));  // a JPEG cut short, whatever its name
+    Form().Action("RefreshFilesAct")->trigger();
+    WaitListed();
+    Form().ActionList1Update();
+    Form().Action("JpegErrorCheckAllAct")->trigger();
+    QTRY_VERIFY_WITH_TIMEOUT(Status(3).startsWith(QStringLiteral("JPEGチェック完了")), 20000);
+    QCOMPARE(Status(3), QStringLiteral("JPEGチェック完了: 破損 2 個"));  // the half file and B2.PNG ("x")
+    QVERIFY(Form().FileListView()->model()->headerData(5, Qt::Horizontal).toString().contains(QStringLiteral("JPEGチェック")));
+    QCOMPARE(List().OnData(RowOf("a.jpg"), smJpegResult).Text, QStringLiteral("なし"));
+    TypeKey(Qt::Key_R, Qt::ControlModifier);
+    QCOMPARE(SelectedRows(), (std::vector<int>{RowOf("b.png"), RowOf("B2.PNG")}));
+    // A new listing ends a running check before the records go.
+    Form().Action("JpegErrorCheckAllAct")->trigger();
+    Form().Action("RefreshFilesAct")->trigger();
+    WaitListed();
+    Form().ActionList1Update();
+    QVERIFY(Form().Action("JpegErrorCheckAllAct")->isEnabled());
+    QCOMPARE(List().OnData(RowOf("a.jpg"), smJpegResult).Text, QString());
   }
 
   void qtsOwnTextsAreJapanese() {

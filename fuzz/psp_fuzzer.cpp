@@ -1,0 +1,8 @@
+// Feeds arbitrary bytes to the Paint Shop Pro (.psp) decoder; see RasterFuzzCheck.h for what a
+// decode must satisfy.
+#include "decoders/Decoders.h"
+#include "fuzz/RasterFuzzCheck.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  return FuzzRasterDecoder(DecodePsp, data, size);
+}
