@@ -6,7 +6,8 @@
 // long-jumps back into the decoder, which turns the error into a failure. Warnings (corrupt or
 // missing entropy data) do not stop the decoder; when the data ends early the picture is returned
 // with Partial() set, as far as the file had it. The Exif orientation is applied as the rows come,
-// and a hint lets the IDCT produce the picture at a reduced scale (N/8).
+// and a hint lets the IDCT produce the picture at a reduced scale (N/8). An embedded ICC profile
+// converts the rows to sRGB as they come (before they are turned), at whatever scale.
 //
 // libjpeg runs inside setjmp frames, so no C++ object with a destructor lives in those frames:
 // the bitmap and the row table are created outside and passed in.
@@ -25,7 +26,9 @@
 #include <cstring>
 #include <vector>
 
+#include "decoders/ColourProfile.h"
 #include "decoders/Decoders.h"
+#include "decoders/JpegIccProfile.h"
 #include "decoders/Orientation.h"
 
 namespace {
@@ -103,6 +106,10 @@ struct TJpegSession {
   bool Adobe = false;       // APP14 "Adobe" seen: CMYK samples are stored inverted
   bool Cmyk = false;        // four-component output that we convert ourselves
   int Orientation = 1;      // Exif orientation, 1-8
+  const TColourTransform* Colour = nullptr;  // from the embedded profile
+
+  // libjpeg writes the rows straight into the bitmap.
+  bool Direct() const { return !Cmyk && Orientation == 1; }
 
   TJpegSession() = default;
   TJpegSession(const TJpegSession&) = delete;
@@ -167,6 +174,12 @@ int ExifOrientation(const jpeg_decompress_struct& info) {
   return 1;
 }
 
+TColourModel ColourModel(J_COLOR_SPACE space) {
+  if (space == JCS_GRAYSCALE) return TColourModel::cmGrey;
+  if (space == JCS_CMYK || space == JCS_YCCK) return TColourModel::cmCmyk;
+  return TColourModel::cmRgb;
+}
+
 // The smallest scale N/8 at which the upright picture still covers the box of `hint`.
 void ChooseScale(TJpegSession& s, const TDecodeHint& hint) {
   for (unsigned n = 1; n < 8; ++n) {
@@ -228,8 +241,22 @@ bool StartDecompress(TJpegSession& s) {
   return true;
 }
 
-// Decodes every row into the bitmap, which has the upright size. Returns false on a libjpeg error.
-bool DecodeRows(TJpegSession& s, TBitmap32& bitmap, JSAMPROW* rows) {
+// One row as libjpeg gave it (BGRA or CMYK samples) to sRGB pixels, through the embedded profile.
+void ConvertRow(const TJpegSession& s, JSAMPLE* in, TColor32* out, JDIMENSION width) {
+  if (!s.Cmyk) {
+    std::memcpy(out, in, size_t(width) * 4);
+    s.Colour->Convert(out, width);
+    return;
+  }
+  if (s.Adobe)
+    for (JDIMENSION i = 0; i < width * 4; ++i) in[i] = JSAMPLE(255 - in[i]);  // to ink amounts
+  s.Colour->ConvertCmyk(in, out, width);
+}
+
+// Decodes every row into the bitmap, which has the upright size. With a profile, rows written in
+// place are converted there while they are still in the cache; others are converted through
+// `converted` (a row of the stored width) before they are turned. Returns false on a libjpeg error.
+bool DecodeRows(TJpegSession& s, TBitmap32& bitmap, JSAMPROW* rows, TColor32* converted) {
   if (setjmp(s.Err.Jump)) return false;
   const JDIMENSION width = s.Info.output_width, height = s.Info.output_height;
   const bool swapped = SwapsAxes(s.Orientation);
@@ -249,7 +276,7 @@ bool DecodeRows(TJpegSession& s, TBitmap32& bitmap, JSAMPROW* rows) {
     const int marker = s.Info.unread_marker;
     return s.Err.SawEof || (marker != 0 && (marker < JPEG_RST0 || marker > JPEG_RST0 + 7));
   };
-  const bool direct = !s.Cmyk && s.Orientation == 1;
+  const bool direct = s.Direct();
   JSAMPARRAY buffer =
       direct ? nullptr
              : (*s.Info.mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(&s.Info), JPOOL_IMAGE, width * 4, 1);
@@ -261,13 +288,19 @@ bool DecodeRows(TJpegSession& s, TBitmap32& bitmap, JSAMPROW* rows) {
       // libjpeg writes straight into the bitmap: one pointer per row, as many rows per call as
       // it likes (several for upsampled chroma).
       if (jpeg_read_scanlines(&s.Info, rows + row, stopAt - row) == 0) break;
+      for (JDIMENSION y = row; s.Colour && y < s.Info.output_scanline; ++y)
+        s.Colour->Convert(bitmap.ScanLine(int(y)), width);
       continue;
     }
     if (jpeg_read_scanlines(&s.Info, buffer, 1) != 1) break;
     const JSAMPLE* in = buffer[0];
+    if (s.Colour) ConvertRow(s, buffer[0], converted, width);
     for (JDIMENSION x = 0; x < width; ++x, in += 4) {
       TColor32 pixel;
-      if (s.Cmyk) pixel = CmykPixel(in, s.Adobe);
+      if (s.Colour)
+        pixel = converted[x];
+      else if (s.Cmyk)
+        pixel = CmykPixel(in, s.Adobe);
       else std::memcpy(&pixel, in, sizeof pixel);  // already in the bitmap's byte order
       const auto [dx, dy] = Oriented(s.Orientation, x, row, width, height);
       bitmap.ScanLine(int(dy))[dx] = pixel;
@@ -336,7 +369,11 @@ TDecodeResult DecodeJpeg(std::span<const uint8_t> data, const TDecodeHint& hint)
   if (!StartDecompress(s)) return Failure(s);
   std::vector<JSAMPROW> rows(size_t(bitmap.Height()));
   for (int y = 0; y < bitmap.Height(); ++y) rows[size_t(y)] = reinterpret_cast<JSAMPROW>(bitmap.ScanLine(y));
-  if (!DecodeRows(s, bitmap, rows.data())) return Failure(s);
+  const TColourTransformPtr colour =
+      ColourTransformFor(JpegIccProfile(data), ColourModel(s.Info.jpeg_color_space));
+  s.Colour = colour.get();
+  std::vector<TColor32> converted(s.Colour && !s.Direct() ? s.Info.output_width : 0);
+  if (!DecodeRows(s, bitmap, rows.data(), converted.data())) return Failure(s);
 
   TDecodeResult result(std::move(bitmap));
   result.SetPartial(s.Err.SawEof || s.Info.output_scanline < s.Info.output_height);

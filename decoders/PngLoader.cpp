@@ -3,8 +3,8 @@
 // Every colour type and bit depth, palettes with tRNS, Adam7 interlace and 16-bit samples. libpng's
 // transforms turn each row into four bytes per pixel in the bitmap's own byte order, so rows are
 // decoded straight into the bitmap; only images with alpha need a second pass, to premultiply.
-// 16-bit samples are scaled to 8 bits with rounding (v * 255 / 65535), not truncated. gAMA, cHRM,
-// sRGB and iCCP are not applied: samples are shown as stored, as the other decoders do.
+// 16-bit samples are scaled to 8 bits with rounding (v * 255 / 65535), not truncated. An iCCP
+// profile converts the pixels to sRGB; gAMA and cHRM are not applied.
 //
 // libpng reports errors by long-jumping out of its calls, so the functions that hold a setjmp
 // frame keep no C++ objects of their own: everything lives in TPngState, owned by the caller.
@@ -14,6 +14,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "decoders/ColourProfile.h"
 #include "decoders/Decoders.h"
 
 namespace {
@@ -36,6 +37,7 @@ struct TPngState {
   png_structp Png = nullptr;
   png_infop Info = nullptr;
   bool HasAlpha = false;
+  bool Colour = false;  // as stored: grey pictures are expanded to RGB
   int Passes = 1;
   unsigned StoredBitsPerPixel = 0;
   TBitmap32 Bitmap;
@@ -91,6 +93,7 @@ bool ReadHeader(TPngState& s) {
   const bool trns = png_get_valid(s.Png, s.Info, PNG_INFO_tRNS) != 0;
   s.StoredBitsPerPixel = unsigned(bitDepth) * png_get_channels(s.Png, s.Info);
   s.HasAlpha = (colorType & PNG_COLOR_MASK_ALPHA) != 0 || trns;
+  s.Colour = (colorType & PNG_COLOR_MASK_COLOR) != 0;
 
   if (bitDepth == 16) png_set_scale_16(s.Png);
   if (colorType == PNG_COLOR_TYPE_PALETTE) png_set_palette_to_rgb(s.Png);
@@ -119,6 +122,17 @@ bool ReadImage(TPngState& s) {
 // (interlaced or not, filter bytes aside) at deflate's best ratio.
 uint64_t MinimumImageData(const TPngState& s, uint64_t width, uint64_t height) {
   return (width * s.StoredBitsPerPixel + 7) / 8 * height / MaxDeflateRatio;
+}
+
+// The transform of the iCCP profile (libpng has decompressed it and checked that it suits the
+// colour type), or null.
+TColourTransformPtr EmbeddedColour(const TPngState& s) {
+  png_charp name = nullptr;
+  png_bytep profile = nullptr;
+  png_uint_32 length = 0;
+  int compression = 0;
+  if (!png_get_iCCP(s.Png, s.Info, &name, &compression, &profile, &length) || !profile) return nullptr;
+  return ColourTransformFor({profile, length}, s.Colour ? TColourModel::cmRgb : TColourModel::cmGrey);
 }
 
 void Premultiply(TBitmap32& bitmap) {
@@ -158,6 +172,7 @@ TDecodeResult DecodePng(std::span<const uint8_t> data) {
     return TDecodeResult::Fail(TDecodeErrorKind::deUnsupported, "PNG: unexpected row layout after transforms");
   if (!ReadImage(s)) return Failure(s);
   // The chunks after the image data (text, time) are not needed, so png_read_end is not called.
+  ConvertBitmap(EmbeddedColour(s).get(), s.Bitmap, /*premultiplied=*/false);
   if (s.HasAlpha) Premultiply(s.Bitmap);
   return TDecodeResult(std::move(s.Bitmap));
 }

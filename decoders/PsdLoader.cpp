@@ -6,7 +6,9 @@
 // PSB (version 2) files, colour modes Bitmap, Grayscale, Indexed, RGB, CMYK, Lab, Duotone
 // (first channel as grey) and Multichannel (first channel as grey), 1/8/16 bits per channel
 // and 32-bit float grey and RGB. ZIP-compressed composites are refused: Photoshop never
-// writes them there.
+// writes them there. The embedded ICC profile (image resource 1039) converts RGB, indexed, grey
+// and CMYK pictures of 8 and 16 bits to sRGB; 32-bit pictures hold linear light and are shown
+// as such.
 #include <algorithm>
 #include <cstring>
 #include <string>
@@ -14,6 +16,7 @@
 
 #include "decoders/ByteReader.h"
 #include "decoders/ColourConvert.h"
+#include "decoders/ColourProfile.h"
 #include "decoders/Decoders.h"
 #include "decoders/RunLength.h"
 
@@ -23,6 +26,7 @@ namespace {
 constexpr uint32_t MaxSide = 65535;
 constexpr unsigned MaxChannels = 56;
 constexpr uint16_t TransparencyIndexResource = 0x0417;
+constexpr uint16_t IccProfileResource = 0x040F;
 
 enum TPsdMode : uint16_t {
   pmBitmap = 0,
@@ -68,6 +72,7 @@ struct TPsdHeader {
   int TransparentIndex = -1;  // of an indexed picture that has one
   bool HasAlpha = false;      // the channel after the colour channels is transparency
   bool Matted = false;        // and the colours were blended over white with it
+  std::span<const uint8_t> Profile;  // the embedded ICC profile, if any
   size_t ImageData = 0;       // offset of the Image Data Section
 
   bool Psb() const { return Version == 2; }
@@ -75,22 +80,22 @@ struct TPsdHeader {
   unsigned UsedChannels() const { return ColourChannels + (HasAlpha ? 1 : 0); }
 };
 
-// The transparency index of an indexed picture from the image resources (8BIM blocks:
-// signature, u16 id, padded Pascal name, u32 size, data padded to even), or -1.
-int FindTransparencyIndex(std::span<const uint8_t> resources) {
+// The data of image resource `id` (8BIM blocks: signature, u16 id, padded Pascal name, u32 size,
+// data padded to even); empty when there is none.
+std::span<const uint8_t> FindResource(std::span<const uint8_t> resources, uint16_t id) {
   TByteReader r(resources);
   while (r.Remaining() >= 12) {
     r.Skip(4);  // "8BIM" (other signatures exist and are laid out alike)
-    const uint16_t id = r.U16BE();
+    const uint16_t blockId = r.U16BE();
     const uint8_t nameLength = r.U8();
     r.Skip(nameLength + ((nameLength + 1) & 1));
     const uint32_t size = r.U32BE();
     auto block = r.Take(size);
     r.Skip(size & 1);
     if (r.Failed()) break;
-    if (id == TransparencyIndexResource && size >= 2) return (block[0] << 8) | block[1];
+    if (blockId == id) return block;
   }
-  return -1;
+  return {};
 }
 
 // The File Header Section: sizes, depth and colour mode, checked against each other.
@@ -154,7 +159,10 @@ bool ReadSections(TByteReader& r, TPsdHeader& h, TDecodeError& error) {
   auto resources = r.Take(r.U32BE());
   if (r.Failed())
     return Refuse(error, TDecodeErrorKind::deTruncated, "image resources run past the end of the file");
-  if (h.Mode == pmIndexed) h.TransparentIndex = FindTransparencyIndex(resources);
+  if (const auto index = FindResource(resources, TransparencyIndexResource);
+      h.Mode == pmIndexed && index.size() >= 2)
+    h.TransparentIndex = (index[0] << 8) | index[1];
+  h.Profile = FindResource(resources, IccProfileResource);
 
   // Layer and Mask Information Section: skipped, except for the layer count. A negative
   // count says the first extra channel of the composite is its transparency.
@@ -299,6 +307,8 @@ uint8_t Unmatte(uint8_t v, double gain) {
 struct TPsdRow {
   const TPsdHeader& H;
   TRowSamples Ch[5];  // colour channels, then alpha
+  const TColourTransform* Cmyk = nullptr;  // the embedded CMYK profile
+  uint8_t* Ink = nullptr;                  // a row of 4-byte ink amounts for it
 
   uint8_t Alpha(uint32_t x) const { return H.HasAlpha ? Ch[H.ColourChannels].Alpha(x) : 255; }
   // 1 / alpha for a matted picture, whose white is taken out again in its own colour space:
@@ -339,9 +349,16 @@ void CmykRow(const TPsdRow& in, TColor32* out) {  // stored as 255 - ink
   for (uint32_t x = 0; x < in.H.Width; ++x) {
     const uint8_t a = in.Alpha(x);
     const double gain = in.Gain(a);
-    out[x] = CmykToColor32(255 - in.Colour(0, x, gain), 255 - in.Colour(1, x, gain),
-                           255 - in.Colour(2, x, gain), 255 - in.Colour(3, x, gain), a);
+    uint8_t ink[4];
+    for (unsigned c = 0; c < 4; ++c) ink[c] = 255 - in.Colour(c, x, gain);
+    if (in.Cmyk)
+      std::memcpy(in.Ink + 4 * size_t(x), ink, 4);
+    else
+      out[x] = CmykToColor32(ink[0], ink[1], ink[2], ink[3], a);
   }
+  if (!in.Cmyk) return;
+  in.Cmyk->ConvertCmyk(in.Ink, out, in.H.Width);
+  for (uint32_t x = 0; x < in.H.Width; ++x) out[x] = (out[x] & 0xFFFFFFu) | uint32_t(in.Alpha(x)) << 24;
 }
 
 void LabRow(const TPsdRow& in, TColor32* out) {  // L 0..100, a and b offset by 128
@@ -379,6 +396,22 @@ TRowConverter RowConverter(uint16_t mode) {
   }
 }
 
+// The transform of the embedded profile for the picture's colours, or null.
+TColourTransformPtr EmbeddedColour(const TPsdHeader& h) {
+  if (h.Depth == 32) return nullptr;
+  switch (h.Mode) {
+    case pmRgb:
+    case pmIndexed:
+      return ColourTransformFor(h.Profile, TColourModel::cmRgb);
+    case pmGrayscale:
+      return ColourTransformFor(h.Profile, TColourModel::cmGrey);
+    case pmCmyk:
+      return ColourTransformFor(h.Profile, TColourModel::cmCmyk);
+    default:
+      return nullptr;
+  }
+}
+
 }  // namespace
 
 // Only the File Header Section is looked at, so the data check takes the smallest picture it
@@ -408,6 +441,10 @@ TDecodeResult DecodePsd(std::span<const uint8_t> data) {
   const size_t rowBytes = h.RowBytes();
   std::vector<uint8_t> buffer(rowBytes * h.UsedChannels());
   TPsdRow row{h, {}};
+  const TColourTransformPtr colour = EmbeddedColour(h);
+  const bool cmyk = colour && h.Mode == pmCmyk;  // converted with the samples, before anything else
+  std::vector<uint8_t> ink(cmyk ? 4 * size_t(h.Width) : 0);
+  if (cmyk) row.Cmyk = colour.get(), row.Ink = ink.data();
   bool anyMissing = false, anyPresent = false;
   for (uint32_t y = 0; y < h.Height; ++y) {
     for (unsigned c = 0; c < h.UsedChannels(); ++c) {
@@ -419,6 +456,7 @@ TDecodeResult DecodePsd(std::span<const uint8_t> data) {
       row.Ch[c] = {samples.data(), h.Depth};
     }
     convert(row, bitmap.ScanLine(int(y)));
+    if (colour && !cmyk) colour->Convert(bitmap.ScanLine(int(y)), h.Width);
   }
   if (!anyPresent) return Error(TDecodeErrorKind::deTruncated, "no image data in the file");
 

@@ -4,7 +4,10 @@
 // The first page only. libtiff's RGBA reader does the sample conversion for every photometric
 // interpretation, bit depth, compression (CCITT G3/G4 included), strip and tile layout it knows;
 // this unit adds what it lacks: reading from memory, limits on memory, silent diagnostics, all
-// eight orientations (libtiff's reader only flips, it never transposes) and premultiplied alpha.
+// eight orientations (libtiff's reader only flips, it never transposes), premultiplied alpha, and
+// the embedded ICC profile (tag 34675) for RGB, YCbCr, palette and min-is-black grey pages. CMYK
+// pages keep libtiff's plain conversion: its reader has made RGB of them before a profile could
+// be applied.
 #include "decoders/TiffLoader.h"
 
 #include <algorithm>
@@ -14,6 +17,7 @@
 #include <utility>
 
 #include "decoders/ByteReader.h"
+#include "decoders/ColourProfile.h"
 #include "decoders/Decoders.h"
 #include "decoders/Orientation.h"
 
@@ -348,6 +352,26 @@ bool ReadTransposed(const TTiffMemoryFile& file, TIFFRGBAImage& img, const TTiff
   return true;
 }
 
+// The transform of the page's ICC profile for the colours libtiff's reader made, or null.
+TColourTransformPtr EmbeddedColour(TIFF* tif) {
+  uint32_t length = 0;
+  const uint8_t* profile = nullptr;
+  uint16_t photometric = PHOTOMETRIC_MINISBLACK;
+  if (!TIFFGetField(tif, TIFFTAG_ICCPROFILE, &length, &profile) || !profile ||
+      !TIFFGetField(tif, TIFFTAG_PHOTOMETRIC, &photometric))
+    return nullptr;
+  switch (photometric) {
+    case PHOTOMETRIC_RGB:
+    case PHOTOMETRIC_YCBCR:
+    case PHOTOMETRIC_PALETTE:
+      return ColourTransformFor({profile, length}, TColourModel::cmRgb);
+    case PHOTOMETRIC_MINISBLACK:
+      return ColourTransformFor({profile, length}, TColourModel::cmGrey);
+    default:
+      return nullptr;
+  }
+}
+
 }  // namespace
 
 TDecodeResult DecodeTiffPage(std::span<const uint8_t> data) {
@@ -372,6 +396,7 @@ TDecodeResult DecodeTiffPage(std::span<const uint8_t> data) {
   const bool read = page.Transposed ? ReadTransposed(file, reader.Image, page, bitmap, error)
                                     : ReadUpright(file, reader.Image, page, bitmap, error);
   if (!read) return error;
+  ConvertBitmap(EmbeddedColour(file.Tiff()).get(), bitmap, /*premultiplied=*/true);
   return TDecodeResult(std::move(bitmap));
 }
 

@@ -9,7 +9,7 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build ccache pkg-config
   qt6-base-dev qt6-base-dev-tools libgl-dev
-  libjpeg62-turbo-dev libpng-dev libtiff-dev zlib1g-dev
+  libjpeg62-turbo-dev libpng-dev libtiff-dev zlib1g-dev liblcms2-dev
   libicu-dev libgtest-dev googletest
   shared-mime-info fonts-noto-cjk qt6-translations-l10n
 )

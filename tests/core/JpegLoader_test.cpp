@@ -2,13 +2,21 @@
 // picture a truncated file still gives, and files the decoder must refuse.
 #include <gtest/gtest.h>
 
+// jpeglib.h needs FILE and size_t declared first.
+#include <cstddef>
+#include <cstdio>
+
+#include <jpeglib.h>
+
 #include <algorithm>
 #include <chrono>
 #include <filesystem>
 
 #include "decoders/Decoders.h"
+#include "decoders/Orientation.h"
 #include "imageview/ZmGraphicExTypes.h"
 #include "tests/support/DecoderSamples.h"
+#include "tests/support/IccProfiles.h"
 #include "tests/support/ImageCheck.h"
 #include "tests/support/TestSupport.h"
 
@@ -84,6 +92,57 @@ std::vector<uint8_t> WithExif(const std::vector<uint8_t>& jpeg, const char* orde
   out.insert(out.end(), app1.begin(), app1.end());
   out.insert(out.end(), jpeg.begin() + 2, jpeg.end());
   return out;
+}
+
+// `jpeg` with `profile` after its start marker, cut into APP2 chunks of at most `chunkBytes`,
+// written in the order of `numbers` (1-based; all of them in order when empty), each saying there
+// are `count` chunks (0: as many as there are).
+std::vector<uint8_t> WithProfile(const std::vector<uint8_t>& jpeg, const std::vector<uint8_t>& profile,
+                                 size_t chunkBytes, std::vector<int> numbers = {}, int count = 0) {
+  const size_t chunks = (profile.size() + chunkBytes - 1) / chunkBytes;
+  if (numbers.empty())
+    for (size_t i = 1; i <= chunks; ++i) numbers.push_back(int(i));
+  std::vector<uint8_t> out = {0xFF, 0xD8};
+  for (const int n : numbers) {
+    const size_t from = n > 0 ? std::min(profile.size(), size_t(n - 1) * chunkBytes) : 0;
+    const size_t to = std::min(profile.size(), from + chunkBytes);
+    const size_t length = 2 + 14 + (to - from);
+    out.insert(out.end(), {0xFF, 0xE2, uint8_t(length >> 8), uint8_t(length)});
+    const char id[] = "ICC_PROFILE";
+    out.insert(out.end(), id, id + sizeof id);
+    out.insert(out.end(), {uint8_t(n), uint8_t(count ? count : int(chunks))});
+    out.insert(out.end(), profile.begin() + long(from), profile.begin() + long(to));
+  }
+  out.insert(out.end(), jpeg.begin() + 2, jpeg.end());
+  return out;
+}
+
+// The CMYK samples of a four-component file as libjpeg gives them, and whether an Adobe marker
+// says they are stored inverted.
+std::vector<uint8_t> CmykSamples(const std::vector<uint8_t>& jpeg, bool& adobe) {
+  jpeg_decompress_struct info{};
+  jpeg_error_mgr err{};
+  info.err = jpeg_std_error(&err);
+  jpeg_create_decompress(&info);
+  jpeg_mem_src(&info, jpeg.data(), static_cast<unsigned long>(jpeg.size()));
+  jpeg_read_header(&info, TRUE);
+  info.out_color_space = JCS_CMYK;
+  adobe = info.saw_Adobe_marker;
+  jpeg_start_decompress(&info);
+  std::vector<uint8_t> samples(size_t(info.output_width) * info.output_height * 4);
+  while (info.output_scanline < info.output_height) {
+    JSAMPROW row = samples.data() + size_t(info.output_scanline) * info.output_width * 4;
+    jpeg_read_scanlines(&info, &row, 1);
+  }
+  jpeg_finish_decompress(&info);
+  jpeg_destroy_decompress(&info);
+  return samples;
+}
+
+bool WithinOneLevel(TColor32 a, TColor32 b) {
+  auto near = [](int x, int y) { return std::abs(x - y) <= 1; };
+  return AlphaOf(a) == AlphaOf(b) && near(RedOf(a), RedOf(b)) && near(GreenOf(a), GreenOf(b)) &&
+         near(BlueOf(a), BlueOf(b));
 }
 
 }  // namespace
@@ -352,4 +411,103 @@ TEST(JpegLoader, ABoxToFitPicksTheSmallestScaleThatCoversIt) {
   const TDecodeResult other = LoadPicture(png, {8, 6});
   ASSERT_TRUE(other.Ok());
   EXPECT_EQ(other.Bitmap().Width(), other.FullWidth());
+}
+
+// An embedded profile gives Little CMS's colours for the pixels as stored, whether the profile
+// comes in one chunk or several in any order, the picture is turned or reduced.
+TEST(JpegLoader, EmbeddedProfileGivesLittleCmsColours) {
+  const std::vector<uint8_t> plain = ReadBytes(Sample("ycc444-baseline.jpg"));
+  const std::vector<uint8_t> adobe = icc::AdobeRgb();
+  const struct {
+    const char* Name;
+    std::vector<uint8_t> File;
+    int Orientation;
+    TDecodeHint Hint;
+  } cases[] = {
+      {"one chunk", WithProfile(plain, adobe, 65519), 1, {}},
+      {"three chunks, shuffled", WithProfile(plain, adobe, adobe.size() / 3 + 1, {2, 3, 1}), 1, {}},
+      {"turned", WithExif(WithProfile(plain, adobe, 65519), "II", 0x0112, 3, 6), 6, {}},
+      {"reduced", WithProfile(plain, adobe, 65519), 1, {8, 6}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Name);
+    const TDecodeResult stored = DecodeJpeg(plain, c.Hint);
+    const TDecodeResult r = DecodeJpeg(c.File, c.Hint);
+    ASSERT_TRUE(stored.Ok() && r.Ok()) << r.Error().Message;
+    const TBitmap32& in = stored.Bitmap();
+    const size_t count = size_t(in.Width()) * size_t(in.Height());
+    const std::vector<TColor32> expected = icc::ConvertPixels(adobe, in.Bits(), count);
+    int mismatches = 0, moved = 0;
+    for (int y = 0; y < in.Height(); ++y) {
+      for (int x = 0; x < in.Width(); ++x) {
+        const auto [ux, uy] =
+            Oriented(c.Orientation, uint32_t(x), uint32_t(y), uint32_t(in.Width()), uint32_t(in.Height()));
+        const TColor32 got = r.Bitmap().Pixel(int(ux), int(uy));
+        mismatches += !WithinOneLevel(got, expected[size_t(y) * size_t(in.Width()) + size_t(x)]);
+        moved += !WithinOneLevel(got, in.Pixel(x, y));
+      }
+    }
+    EXPECT_EQ(mismatches, 0);
+    EXPECT_GT(moved, int(count / 4));  // Adobe RGB is not sRGB: most colours change
+  }
+}
+
+// A profile that is damaged, incomplete, contradicts itself or does not fit the picture's colours
+// is ignored: the pixels are those of the file without it.
+TEST(JpegLoader, UnusableProfileLeavesThePixelsAsStored) {
+  const std::vector<uint8_t> plain = ReadBytes(Sample("ycc420-baseline.jpg"));
+  const std::vector<uint8_t> adobe = icc::AdobeRgb();
+  std::vector<uint8_t> scrambled = adobe;
+  for (size_t i = 0; i < scrambled.size(); i += 7) scrambled[i] ^= 0x5A;
+  const size_t third = adobe.size() / 3 + 1;
+  const struct {
+    const char* Name;
+    std::vector<uint8_t> File;
+  } cases[] = {
+      {"cut short", WithProfile(plain, std::vector<uint8_t>(adobe.begin(), adobe.begin() + 300), 65519)},
+      {"scrambled", WithProfile(plain, scrambled, 65519)},
+      {"a chunk missing", WithProfile(plain, adobe, third, {1, 3})},
+      {"a chunk twice", WithProfile(plain, adobe, third, {1, 2, 2, 3})},
+      {"number zero", WithProfile(plain, adobe, third, {0, 1, 2})},
+      {"number over the count", WithProfile(plain, adobe, third, {1, 2, 3}, 2)},
+      {"grey profile on colour", WithProfile(plain, icc::Grey(1.0), 65519)},
+  };
+  const TDecodeResult stored = DecodeJpeg(plain);
+  ASSERT_TRUE(stored.Ok());
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Name);
+    const TDecodeResult r = DecodeJpeg(c.File);
+    ASSERT_TRUE(r.Ok()) << r.Error().Message;
+    EXPECT_EQ(PixelDigest(r.Bitmap()), PixelDigest(stored.Bitmap()));
+  }
+}
+
+// A CMYK profile turns the ink into colours, whether the samples are stored inverted (Adobe) or
+// not, and the picture is turned as usual.
+TEST(JpegLoader, CmykProfileConvertsTheInk) {
+  const std::vector<uint8_t> cmyk = icc::Cmyk();
+  for (const char* name : {"cmyk-adobe.jpg", "cmyk-plain-patches.jpg"}) {
+    for (const int orientation : {1, 6}) {
+      SCOPED_TRACE(std::string(name) + " orientation " + std::to_string(orientation));
+      const std::vector<uint8_t> plain = ReadBytes(Sample(name));
+      bool adobe = false;
+      std::vector<uint8_t> ink = CmykSamples(plain, adobe);
+      if (adobe)
+        for (uint8_t& v : ink) v = uint8_t(255 - v);
+      const std::vector<TColor32> expected = icc::Convert(cmyk, TYPE_CMYK_8, ink.data(), ink.size() / 4);
+      const std::vector<uint8_t> file = WithProfile(plain, cmyk, 65519);
+      const TDecodeResult r = DecodeJpeg(orientation == 1 ? file : WithExif(file, "MM", 0x0112, 3, 6));
+      ASSERT_TRUE(r.Ok()) << r.Error().Message;
+      const TBitmap32& bmp = r.Bitmap();
+      const uint32_t width = uint32_t(orientation == 1 ? bmp.Width() : bmp.Height());
+      const uint32_t height = uint32_t(ink.size() / 4 / width);
+      int mismatches = 0;
+      for (uint32_t y = 0; y < height; ++y)
+        for (uint32_t x = 0; x < width; ++x) {
+          const auto [ux, uy] = Oriented(orientation, x, y, width, height);
+          mismatches += !WithinOneLevel(bmp.Pixel(int(ux), int(uy)), expected[size_t(y) * width + x]);
+        }
+      EXPECT_EQ(mismatches, 0);
+    }
+  }
 }

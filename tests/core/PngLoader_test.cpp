@@ -7,6 +7,7 @@
 
 #include "decoders/Decoders.h"
 #include "tests/support/DecoderSamples.h"
+#include "tests/support/IccProfiles.h"
 #include "tests/support/ImageCheck.h"
 #include "tests/support/PngBytes.h"
 #include "tests/support/TestSupport.h"
@@ -155,5 +156,63 @@ TEST(PngLoader, TruncatedFilesFailCleanly) {
       if (r.Ok()) EXPECT_EQ(r.Bitmap().Width(), s.Width);
       else EXPECT_TRUE(r.Error().Kind == TDecodeErrorKind::deTruncated || r.Error().Kind == TDecodeErrorKind::deCorrupt);
     }
+  }
+}
+
+// An iCCP profile gives Little CMS's colours, for colour and grey pictures; one
+// libpng finds unfit for the colour type, or cannot inflate, leaves the pixels as stored.
+TEST(PngLoader, IccProfileGivesLittleCmsColours) {
+  auto withProfile = [](std::vector<uint8_t> png, const std::vector<uint8_t>& profile, bool damage = false) {
+    uLongf size = compressBound(uLong(profile.size()));
+    std::vector<uint8_t> body = {'I', 'C', 'C', 0, 0}, packed(size);
+    compress(packed.data(), &size, profile.data(), uLong(profile.size()));
+    packed.resize(damage ? size / 2 : size);
+    body.insert(body.end(), packed.begin(), packed.end());
+    std::vector<uint8_t> chunk;
+    PutPngChunk(chunk, "iCCP", body);
+    png.insert(png.begin() + 33, chunk.begin(), chunk.end());  // after the signature and IHDR
+    return png;
+  };
+  std::vector<uint8_t> rgba, grey;  // rows of 4 and 1 pixels, each after its filter byte
+  for (int y = 0; y < 16; ++y) {
+    rgba.push_back(0);
+    for (int x = 0; x < 4; ++x)
+      rgba.insert(rgba.end(), {uint8_t(y * 16 + x), uint8_t(255 - y * 9), uint8_t(x * 60), 255});
+  }
+  for (int y = 0; y < 64; ++y) grey.insert(grey.end(), {0, uint8_t(y * 4)});
+  const std::vector<uint8_t> colourPng = MakePng(4, 16, 8, 6, rgba), greyPng = MakePng(1, 64, 8, 0, grey);
+  const std::vector<uint8_t> adobe = icc::AdobeRgb(), linearGrey = icc::Grey(1.0);
+  const struct {
+    const char* Name;
+    std::vector<uint8_t> Plain, Tagged, Profile;
+    bool Applies;
+  } cases[] = {
+      {"RGBA, Adobe RGB", colourPng, withProfile(colourPng, adobe), adobe, true},
+      {"grey, linear", greyPng, withProfile(greyPng, linearGrey), linearGrey, true},
+      {"grey, RGB profile", greyPng, withProfile(greyPng, adobe), {}, false},
+      {"damaged compression", colourPng, withProfile(colourPng, adobe, true), {}, false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Name);
+    const TDecodeResult plain = DecodePng(c.Plain), tagged = DecodePng(c.Tagged);
+    ASSERT_TRUE(plain.Ok() && tagged.Ok()) << tagged.Error().Message;
+    const TBitmap32& in = plain.Bitmap();
+    const size_t count = size_t(in.Width()) * size_t(in.Height());
+    if (!c.Applies) {
+      EXPECT_EQ(PixelDigest(tagged.Bitmap()), PixelDigest(in));
+      continue;
+    }
+    std::vector<uint8_t> levels;
+    for (size_t i = 0; i < count; ++i) levels.push_back(BlueOf(in.Bits()[i]));
+    const std::vector<TColor32> expected = c.Profile == adobe
+                                               ? icc::ConvertPixels(adobe, in.Bits(), count)
+                                               : icc::Convert(linearGrey, TYPE_GRAY_8, levels.data(), count);
+    for (size_t i = 0; i < count; ++i) {
+      const TColor32 got = tagged.Bitmap().Bits()[i], want = expected[i];
+      EXPECT_LE(std::abs(RedOf(got) - RedOf(want)), 1) << i;
+      EXPECT_LE(std::abs(GreenOf(got) - GreenOf(want)), 1) << i;
+      EXPECT_LE(std::abs(BlueOf(got) - BlueOf(want)), 1) << i;
+    }
+    EXPECT_NE(PixelDigest(tagged.Bitmap()), PixelDigest(in));
   }
 }

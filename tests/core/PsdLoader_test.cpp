@@ -4,6 +4,7 @@
 
 #include "decoders/Decoders.h"
 #include "tests/support/DecoderSamples.h"
+#include "tests/support/IccProfiles.h"
 
 namespace {
 
@@ -18,25 +19,28 @@ constexpr const char* IMUnmatted = "ImageMagick -define psd:alpha-unblend=off, w
 
 TEST(PsdLoader, SamplesMatchReferenceDecodes) {
   KV_REQUIRE_CORPUS();
-  CheckSamples(DecodePsd, {
-      {"psd/16bit-rle.psd", 485, 484, "d2defec4c98280ef", IM16},
-      {"psd/birthday.pdd", 300, 300, "b2d8e7c5f9c14735", IMUnmatted},
-      {"psd/cmyk8_testcard.psd", 256, 256, "50c279dba25d851d", IM},
-      {"psd/five_channels.psd", 1, 1, "4a3d077f9b55736b", IM},
-      {"psd/hopper.psd", 128, 128, "1343f451533a0e95", IM},
-      {"psd/hopper_merged.psd", 128, 128, "1343f451533a0e95", IM},
-      {"psd/laba_8bit.psd", 300, 300, nullptr, "Lab: ImageMagick's conversion differs by a few levels; see below"},
-      {"psd/psd_123.psd", 257, 126, "3038a0b17c8d5af2", IMUnmatted},
-      {"psd/psd_123_nomaxcompat.psd", 257, 126, nullptr,
-       "ImageMagick composites the layers; we show the stored composite; see below"},
-      {"psd/psd_bitmap.psd", 320, 240, "45ccb82c4d859cbd", IM},
-      {"psd/psd_indexed_trans.psd", 320, 240, nullptr, "ImageMagick cannot read it; see below"},
-      {"psd/psd_rgb_16.psd", 320, 240, "2f4f113ed6056da1", IM16},
-      {"psd/psd_rgba_8.psd", 320, 240, "bea94a72dc4bca9d", IMUnmatted},
-      {"psd/rgb-gimp-2.8.10.psd", 32, 32, "5c1d14aa15586d04", IM},
-      {"psd/rgb16-raw-affinityphoto-1.8.5.psd", 32, 32, "42cacd6e28b60651", IM16},
-      {"psd/rgba.psd", 100, 100, "822db975da75c285", IM},
-  });
+  CheckSamples(
+      DecodePsd,
+      {
+          {"psd/16bit-rle.psd", 485, 484, "d2defec4c98280ef", IM16},
+          {"psd/birthday.pdd", 300, 300, "b2d8e7c5f9c14735", IMUnmatted},
+          {"psd/cmyk8_testcard.psd", 256, 256, nullptr, "converted through its CMYK profile; see below"},
+          {"psd/five_channels.psd", 1, 1, "4a3d077f9b55736b", IM},
+          {"psd/hopper.psd", 128, 128, "1343f451533a0e95", IM},
+          {"psd/hopper_merged.psd", 128, 128, "1343f451533a0e95", IM},
+          {"psd/laba_8bit.psd", 300, 300, nullptr,
+           "Lab: ImageMagick's conversion differs by a few levels; see below"},
+          {"psd/psd_123.psd", 257, 126, "3038a0b17c8d5af2", IMUnmatted},
+          {"psd/psd_123_nomaxcompat.psd", 257, 126, nullptr,
+           "ImageMagick composites the layers; we show the stored composite; see below"},
+          {"psd/psd_bitmap.psd", 320, 240, "45ccb82c4d859cbd", IM},
+          {"psd/psd_indexed_trans.psd", 320, 240, nullptr, "ImageMagick cannot read it; see below"},
+          {"psd/psd_rgb_16.psd", 320, 240, "2f4f113ed6056da1", IM16},
+          {"psd/psd_rgba_8.psd", 320, 240, "bea94a72dc4bca9d", IMUnmatted},
+          {"psd/rgb-gimp-2.8.10.psd", 32, 32, "5c1d14aa15586d04", IM},
+          {"psd/rgb16-raw-affinityphoto-1.8.5.psd", 32, 32, "42cacd6e28b60651", IM16},
+          {"psd/rgba.psd", 100, 100, "822db975da75c285", IM},
+      });
 }
 
 TDecodeResult DecodeSample(const char* name) {
@@ -69,6 +73,28 @@ TEST(PsdLoader, LabSampleIsCloseToTheReference) {
   EXPECT_EQ(AlphaOf(edge), 153);
   EXPECT_LT(GreenOf(edge), 190);
   EXPECT_LT(BlueOf(edge), 170);
+}
+
+// The test card carries a CMYK profile: its colours are those ImageMagick gives through Little CMS
+// (`convert FILE[0] -intent Perceptual -profile sRGB.icc`), far from the plain ink formula's.
+TEST(PsdLoader, CmykSampleIsShownThroughItsProfile) {
+  KV_REQUIRE_CORPUS();
+  const TDecodeResult r = DecodeSample("cmyk8_testcard.psd");
+  ASSERT_TRUE(r.Ok());
+  const struct {
+    int X, Y;
+    TColor32 Reference;
+  } probes[] = {
+      {130, 50, 0xFF41A62A}, {160, 50, 0xFFBF0B1C}, {80, 170, 0xFF4D4492},  {128, 212, 0xFFE64441},
+      {30, 60, 0xFF579F89},  {230, 60, 0xFF7D8645}, {110, 100, 0xFF41403F},
+  };
+  for (const auto& p : probes) {
+    const TColor32 got = r.Bitmap().Pixel(p.X, p.Y);
+    SCOPED_TRACE(testing::Message() << p.X << "," << p.Y << " got " << std::hex << got);
+    EXPECT_NEAR(RedOf(got), RedOf(p.Reference), 2);
+    EXPECT_NEAR(GreenOf(got), GreenOf(p.Reference), 2);
+    EXPECT_NEAR(BlueOf(got), BlueOf(p.Reference), 2);
+  }
 }
 
 TEST(PsdLoader, CompositeWithoutMaximizedCompatibilityIsShownAsStored) {
@@ -337,3 +363,45 @@ TEST(PsdLoader, MissingChannelDataGivesAPartialPicture) {
 }
 
 }  // namespace
+
+// The profile of image resource 1039 gives Little CMS's colours: CMYK from the ink the inverted
+// samples mean, with the picture's alpha; RGB; and none for a 32-bit picture, which is linear light.
+TEST(PsdLoader, EmbeddedProfileGivesLittleCmsColours) {
+  auto withProfile = [](TPsd p, const std::vector<uint8_t>& profile) {
+    TBytes r;
+    r.Str("8BIM").U16BE(0x040F).U16BE(0).U32BE(uint32_t(profile.size())).Raw(profile);
+    if (profile.size() & 1) r.U8(0);
+    p.Resources = r.B;
+    return Psd(p);
+  };
+  const std::vector<uint8_t> cmyk = icc::Cmyk(), adobe = icc::AdobeRgb();
+  TPsd ink;  // two pixels with alpha: no ink, opaque; cyan and some black, half transparent
+  ink.Mode = 4, ink.Channels = 5, ink.Width = 2, ink.LayerSection = true, ink.LayerCount = -1;
+  ink.Rows = {{255, 55}, {255, 255}, {255, 255}, {255, 200}, {255, 128}};
+  const uint8_t inks[] = {0, 0, 0, 0, 200, 0, 0, 55};
+  const std::vector<TColor32> expected = icc::Convert(cmyk, TYPE_CMYK_8, inks, 2);
+  const TDecodeResult r = DecodePsd(withProfile(ink, cmyk));
+  ASSERT_TRUE(r.Ok()) << r.Error().Message;
+  EXPECT_EQ(r.Bitmap().Pixel(0, 0), expected[0]);
+  EXPECT_EQ(StraightPixel(r.Bitmap(), 1, 0) & 0xFF000000u, 0x80000000u);
+  // Photoshop blended the half-transparent pixel over white: taken out again before the profile.
+  EXPECT_NE(StraightPixel(r.Bitmap(), 1, 0) | 0xFF000000u, expected[1]);
+
+  TPsd rgb;
+  rgb.Rows = {{200, 30}, {40, 220}, {90, 10}};
+  const TColor32 stored[] = {Color32(255, 200, 40, 90), Color32(255, 30, 220, 10)};
+  const std::vector<TColor32> converted = icc::ConvertPixels(adobe, stored, 2);
+  const TDecodeResult tagged = DecodePsd(withProfile(rgb, adobe));
+  ASSERT_TRUE(tagged.Ok());
+  for (int x = 0; x < 2; ++x)
+    for (int shift : {0, 8, 16})
+      EXPECT_LE(std::abs(int((tagged.Bitmap().Pixel(x, 0) >> shift) & 255) -
+                         int((converted[size_t(x)] >> shift) & 255)),
+                1);
+
+  TPsd linear = rgb;
+  linear.Depth = 32;
+  linear.Rows = {std::vector<uint8_t>(8, 0), std::vector<uint8_t>(8, 0), std::vector<uint8_t>(8, 0)};
+  EXPECT_EQ(PixelDigest(DecodePsd(withProfile(linear, adobe)).Bitmap()),
+            PixelDigest(DecodePsd(Psd(linear)).Bitmap()));
+}

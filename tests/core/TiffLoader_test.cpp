@@ -9,6 +9,8 @@
 
 #include "decoders/Decoders.h"
 #include "imageview/ZmGraphicExTypes.h"
+#include "tests/support/DecoderSamples.h"
+#include "tests/support/IccProfiles.h"
 #include "tests/support/ImageCheck.h"
 #include "tests/support/TestSupport.h"
 
@@ -107,11 +109,14 @@ void ExpectMatches(const TCorpusFile& f, const std::string& path) {
 }
 
 // A little-endian TIFF with the given directory entries (SHORT or LONG, one value each) and
-// `pixels` placed after the directory; StripOffsets is pointed at them when not given.
-std::vector<uint8_t> MakeTiff(std::vector<std::pair<uint16_t, uint32_t>> tags, const std::vector<uint8_t>& pixels) {
+// `pixels` placed after the directory; StripOffsets is pointed at them when not given. A profile
+// goes after the pixels, with its ICC profile entry last in the directory.
+std::vector<uint8_t> MakeTiff(std::vector<std::pair<uint16_t, uint32_t>> tags,
+                              const std::vector<uint8_t>& pixels, const std::vector<uint8_t>& profile = {}) {
   std::sort(tags.begin(), tags.end());
-  const uint32_t dataOffset = uint32_t(8 + 2 + tags.size() * 12 + 4);
-  std::vector<uint8_t> t = {'I', 'I', 42, 0, 8, 0, 0, 0, uint8_t(tags.size()), 0};
+  const size_t entries = tags.size() + (profile.empty() ? 0 : 1);
+  const uint32_t dataOffset = uint32_t(8 + 2 + entries * 12 + 4);
+  std::vector<uint8_t> t = {'I', 'I', 42, 0, 8, 0, 0, 0, uint8_t(entries), 0};
   auto put = [&](uint32_t v, int bytes) {
     for (int i = 0; i < bytes; ++i) t.push_back(uint8_t(v >> (8 * i)));
   };
@@ -122,8 +127,11 @@ std::vector<uint8_t> MakeTiff(std::vector<std::pair<uint16_t, uint32_t>> tags, c
     put(1, 4);
     put(tag == 273 && value == 0 ? dataOffset : value, 4);
   }
+  if (!profile.empty())
+    put(34675, 2), put(7, 2), put(uint32_t(profile.size()), 4), put(dataOffset + uint32_t(pixels.size()), 4);
   put(0, 4);
   t.insert(t.end(), pixels.begin(), pixels.end());
+  t.insert(t.end(), profile.begin(), profile.end());
   return t;
 }
 
@@ -365,4 +373,41 @@ TEST(TiffLoader, ExtensionsReachTheTiffDecodersThroughTheRegistry) {
   const std::string plain = dir.Path() + "plain.eps";
   WriteBytes(plain, ReadBytes(CorpusPath("formats/eps/fop_barcode_no-preview.eps")));
   EXPECT_FALSE(LoadPicture(plain).Ok());
+}
+
+// An ICC profile (tag 34675) gives Little CMS's colours for RGB, RGB with alpha (converted as its
+// straight colour) and min-is-black grey; min-is-white pages keep their grey.
+TEST(TiffLoader, IccProfileGivesLittleCmsColours) {
+  const std::vector<uint8_t> adobe = icc::AdobeRgb(), grey = icc::Grey(1.0);
+  auto page = [](uint32_t photometric, uint32_t samples, uint32_t extra, const std::vector<uint8_t>& pixels,
+                 const std::vector<uint8_t>& profile) {
+    std::vector<std::pair<uint16_t, uint32_t>> tags = {
+        {256, 2}, {257, 1},       {258, 8}, {262, photometric},
+        {273, 0}, {277, samples}, {278, 1}, {279, uint32_t(pixels.size())}};
+    if (extra) tags.push_back({338, extra});
+    return DecodeTiff(MakeTiff(tags, pixels, profile));
+  };
+  const uint8_t rgb[] = {200, 40, 90, 30, 220, 10};
+  const std::vector<TColor32> expected = icc::Convert(adobe, TYPE_RGB_8, rgb, 2);
+  auto near = [](TColor32 a, TColor32 b, int tolerance) {
+    return std::abs(RedOf(a) - RedOf(b)) <= tolerance && std::abs(GreenOf(a) - GreenOf(b)) <= tolerance &&
+           std::abs(BlueOf(a) - BlueOf(b)) <= tolerance;
+  };
+  const TDecodeResult opaque = page(2, 3, 0, {rgb, rgb + 6}, adobe);
+  ASSERT_TRUE(opaque.Ok()) << opaque.Error().Message;
+  for (int x = 0; x < 2; ++x) EXPECT_TRUE(near(opaque.Bitmap().Pixel(x, 0), expected[size_t(x)], 1)) << x;
+
+  const TDecodeResult translucent = page(2, 4, 2, {200, 40, 90, 128, 30, 220, 10, 255}, adobe);
+  ASSERT_TRUE(translucent.Ok()) << translucent.Error().Message;
+  EXPECT_EQ(AlphaOf(translucent.Bitmap().Pixel(0, 0)), 128);
+  EXPECT_TRUE(near(StraightPixel(translucent.Bitmap(), 0, 0), expected[0], 2));
+  EXPECT_TRUE(near(translucent.Bitmap().Pixel(1, 0), expected[1], 1));
+
+  const uint8_t levels[] = {4, 128};
+  const std::vector<TColor32> greys = icc::Convert(grey, TYPE_GRAY_8, levels, 2);
+  const TDecodeResult blackIsZero = page(1, 1, 0, {4, 128}, grey);
+  ASSERT_TRUE(blackIsZero.Ok());
+  for (int x = 0; x < 2; ++x) EXPECT_TRUE(near(blackIsZero.Bitmap().Pixel(x, 0), greys[size_t(x)], 1)) << x;
+  EXPECT_EQ(PixelDigest(page(0, 1, 0, {4, 128}, grey).Bitmap()),
+            PixelDigest(page(0, 1, 0, {4, 128}, {}).Bitmap()));
 }
