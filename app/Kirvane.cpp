@@ -7,6 +7,8 @@
 #include <string_view>
 
 #include "app/MainWin.h"
+#include "decoders/MetafileReader.h"
+#include "platform/MetafileRenderer.h"
 #include "platform/Paths.h"
 #include "platform/SingleInstance.h"
 #include "platform/SynchronizePump.h"
@@ -63,6 +65,7 @@ int main(int argc, char** argv) {
   QGuiApplication::setDesktopFileName(QStringLiteral("kirvane"));
   QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("kirvane")));
   InstallQtJapaneseTexts();
+  SetMetafileRenderer(RenderMetafile);
 
   TSingleInstance instance;
   if (!instance.Acquire()) {

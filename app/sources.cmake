@@ -20,16 +20,27 @@ if(NOT KV_CORE_ONLY)
   target_sources(kirvane_ui PRIVATE app/MainWinHelp.cpp)
   # The about box shows the version the program was built as.
   set_property(SOURCE app/MainWinHelp.cpp APPEND PROPERTY COMPILE_DEFINITIONS KV_VERSION="${PROJECT_VERSION}")
+endif()
 
-  # The help pages lie beside the program (kvhelp/), where the help command looks first.
-  file(GLOB KV_HELP_SOURCES CONFIGURE_DEPENDS ${KV_ROOT}/help/kvhelp/*)
-  set(KV_HELP_COPIES)
-  foreach(page ${KV_HELP_SOURCES})
-    get_filename_component(name ${page} NAME)
-    set(copy ${CMAKE_RUNTIME_OUTPUT_DIRECTORY}/kvhelp/${name})
-    add_custom_command(OUTPUT ${copy} COMMAND ${CMAKE_COMMAND} -E copy ${page} ${copy} DEPENDS ${page} VERBATIM)
-    list(APPEND KV_HELP_COPIES ${copy})
-  endforeach()
-  add_custom_target(kvhelp ALL DEPENDS ${KV_HELP_COPIES})
+# The help pages lie beside the program (kvhelp/), where the help command looks first. Each page
+# is assembled from its body and the frame all pages share; other files are copied.
+file(GLOB KV_HELP_SOURCES CONFIGURE_DEPENDS ${KV_ROOT}/help/kvhelp/*)
+set(KV_HELP_DIR ${CMAKE_RUNTIME_OUTPUT_DIRECTORY}/kvhelp)
+set(KV_HELP_PAGES)
+foreach(source ${KV_HELP_SOURCES})
+  get_filename_component(name ${source} NAME)
+  set(page ${KV_HELP_DIR}/${name})
+  if(name MATCHES "\\.html$")
+    add_custom_command(OUTPUT ${page}
+                       COMMAND ${CMAKE_COMMAND} -DPAGE=${source} -DFRAME=${KV_ROOT}/help/frame.html -DOUT=${page}
+                               -P ${KV_ROOT}/help/AssemblePage.cmake
+                       DEPENDS ${source} ${KV_ROOT}/help/frame.html ${KV_ROOT}/help/AssemblePage.cmake VERBATIM)
+  else()
+    add_custom_command(OUTPUT ${page} COMMAND ${CMAKE_COMMAND} -E copy ${source} ${page} DEPENDS ${source} VERBATIM)
+  endif()
+  list(APPEND KV_HELP_PAGES ${page})
+endforeach()
+add_custom_target(kvhelp ALL DEPENDS ${KV_HELP_PAGES})
+if(NOT KV_CORE_ONLY)
   add_dependencies(kirvane kvhelp)
 endif()

@@ -26,6 +26,9 @@ TDecodeResult DecodePsp(std::span<const uint8_t> data);   // PspLoader.cpp
 // it the picture is shown in grey.
 TDecodeResult DecodeCut(std::span<const uint8_t> data, std::span<const uint8_t> palette);
 TDecodeResult DecodeCut(std::span<const uint8_t> data);
+// MetafileFrame.cpp (wmf, emf): hands the file to the renderer the program installed (see
+// SetMetafileRenderer in MetafileReader.h).
+TDecodeResult DecodeMetafile(std::span<const uint8_t> data);
 
 // A look at a file's first bytes, made before the rest of the file is read (`head` is the whole
 // file when the file is that short). False, with the error its decoder would give, only for a
@@ -48,3 +51,4 @@ bool ProbePcd(std::span<const uint8_t> head, uint64_t fileSize, TDecodeError& er
 bool ProbeAutodesk(std::span<const uint8_t> head, uint64_t fileSize, TDecodeError& error);
 bool ProbePsp(std::span<const uint8_t> head, uint64_t fileSize, TDecodeError& error);
 bool ProbeCut(std::span<const uint8_t> head, uint64_t fileSize, TDecodeError& error);  // no magic
+bool ProbeMetafile(std::span<const uint8_t> head, uint64_t fileSize, TDecodeError& error);

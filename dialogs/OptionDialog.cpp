@@ -76,8 +76,8 @@ QCheckBox* NewCheck(QWidget* parent, const char* name, const char* caption) {
 
 }  // namespace
 
-// A number field with spin buttons that keeps whatever is typed (OK checks it), as the design's
-// edit with its up-down control does.
+// A number field with spin buttons that keeps whatever is typed: OK checks it, so a value out of
+// range reaches the check and its message instead of being refused while typing.
 class TUpDownEdit : public QWidget {
  public:
   TUpDownEdit(QWidget* parent, const char* name, int min, int max) : QWidget(parent), Min_(min), Max_(max) {

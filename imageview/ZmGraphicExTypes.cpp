@@ -9,7 +9,7 @@ const TGraphicClass TBitmap{"TBitmap", nullptr, DecodeBmp, ProbeBmp};
 const TGraphicClass TCUTGraphic{"TCUTGraphic", nullptr, DecodeCut, ProbeCut, nullptr, "pal", DecodeCut};
 const TGraphicClass TIcon{"TIcon", nullptr, DecodeIco, ProbeIco};
 const TGraphicClass TJPEGImage{"TJPEGImage", nullptr, DecodeJpeg, ProbeJpeg, DecodeJpeg};
-const TGraphicClass TMetafile{"TMetafile", nullptr, nullptr};
+const TGraphicClass TMetafile{"TMetafile", nullptr, DecodeMetafile, ProbeMetafile};
 const TGraphicClass TPCDGraphic{"TPCDGraphic", nullptr, DecodePcd, ProbePcd};
 const TGraphicClass TPCXGraphic{"TPCXGraphic", nullptr, DecodePcx, ProbePcx};
 const TGraphicClass TPNGGraphic{"TPNGGraphic", nullptr, DecodePng, ProbePng};

@@ -1,11 +1,35 @@
 // kirvane-cli: the core of Kirvane for scripts, tests and benchmarks. It runs the same code as
 // the main window: the same scan, filter and sort, the same JPEG check and the same load path.
+#include <QGuiApplication>
+
 #include <cstdio>
 #include <cstring>
+#include <memory>
 
+#include "decoders/MetafileReader.h"
+#include "platform/MetafileRenderer.h"
 #include "tools/CliCommands.h"
 
 namespace {
+
+// Metafiles are drawn with Qt's painter and fonts, which need a QGuiApplication: the tool makes
+// one, offscreen, when the first metafile is decoded (commands decode on the main thread), and
+// main ends it.
+std::unique_ptr<QGuiApplication>* OffscreenGui = nullptr;
+
+TDecodeResult RenderMetafileOffscreen(std::span<const uint8_t> data) {
+  if (OffscreenGui && !QCoreApplication::instance()) {
+    // Qt's notes (no runtime folder, font fallbacks) are not the tool's output.
+    qInstallMessageHandler([](QtMsgType type, const QMessageLogContext&, const QString& text) {
+      if (type == QtCriticalMsg || type == QtFatalMsg) std::fprintf(stderr, "%s\n", qPrintable(text));
+    });
+    static int argc = 3;
+    static char name[] = "kirvane-cli", option[] = "-platform", platform[] = "offscreen";
+    static char* argv[] = {name, option, platform, nullptr};
+    *OffscreenGui = std::make_unique<QGuiApplication>(argc, argv);
+  }
+  return RenderMetafile(data);
+}
 struct TCommand {
   const char* Name;
   int (*Run)(int, char**);
@@ -26,6 +50,9 @@ constexpr const char* UsageText =
 }  // namespace
 
 int main(int argc, char** argv) {
+  std::unique_ptr<QGuiApplication> gui;
+  OffscreenGui = &gui;
+  SetMetafileRenderer(RenderMetafileOffscreen);
   if (argc >= 2) {
     for (const TCommand& c : Commands)
       if (std::strcmp(argv[1], c.Name) == 0) return c.Run(argc - 2, argv + 2);

@@ -9,21 +9,13 @@ namespace {
 // from the format notes.
 constexpr const char* Ref = "throw-away reader from the format notes";
 
-TEST(AutodeskLoader, SamplesMatchReferenceDecodes) {
-  KV_REQUIRE_CORPUS();
-  CheckSamples(DecodeAutodesk, {
-                                   {"pic-cel/CRSHAIR.CEL", 314, 146, "70a55a73a78396b0", Ref},
-                                   {"pic-cel/LOGO.CEL", 84, 88, "a6eefdcde7aa3d01", Ref},
-                                   {"pic-cel/RED.CEL", 42, 53, "725c622c7ef4d315", Ref},
-                                   {"pic-cel/ZIN.CEL", 6, 6, "39135fd99c64a14d", Ref},
-                                   {"pic-cel/ZOUT.CEL", 6, 5, "e8e5958e9b16224a", Ref},
-                               });
-}
-
-TEST(AutodeskLoader, TruncatedSamplesFailOrDecodePartially) {
-  KV_REQUIRE_CORPUS();
-  SweepSampleFolder(DecodeAutodesk, "pic-cel");
-}
+KV_SAMPLE_TESTS(AutodeskLoader, DecodeAutodesk, "pic-cel", {
+    {"pic-cel/CRSHAIR.CEL", 314, 146, "70a55a73a78396b0", Ref},
+    {"pic-cel/LOGO.CEL", 84, 88, "a6eefdcde7aa3d01", Ref},
+    {"pic-cel/RED.CEL", 42, 53, "725c622c7ef4d315", Ref},
+    {"pic-cel/ZIN.CEL", 6, 6, "39135fd99c64a14d", Ref},
+    {"pic-cel/ZOUT.CEL", 6, 5, "e8e5958e9b16224a", Ref},
+})
 
 // The original Animator's PIC/CEL: palette entries 0 and 1 set (6-bit), then the pixels.
 TBytes Original(unsigned w, unsigned h, const std::vector<uint8_t>& pixels, unsigned bits = 8,

@@ -39,4 +39,20 @@ TEST(CliDecode, AFailedWriteLeavesTheEarlierFileAndNothingElse) {
   EXPECT_EQ(FolderNames(out.Path()), std::vector<std::string>{"out.png"});
 }
 
+// Metafiles are drawn with Qt's painter: the tool makes its own offscreen QGuiApplication.
+TEST(CliDecode, MetafilesAreDrawn) {
+  KV_REQUIRE_CLI();
+  TTempDir dir;
+  const std::string wmf = dir.Path() + "square.wmf", png = dir.Path() + "square.png";
+  WriteBytes(wmf, {0xD7, 0xCD, 0xC6, 0x9A, 0, 0, 0, 0, 0, 0, 96, 0, 96, 0, 96, 0, 0, 0, 0, 0, 0, 0,  // 96 x 96 at 96 dpi
+                  1, 0, 9, 0, 0, 3, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,                         // header
+                  7, 0, 0, 0, 0x1B, 0x04, 60, 0, 60, 0, 10, 0, 10, 0,                           // a rectangle
+                  3, 0, 0, 0, 0, 0});
+  const TCliRun run = RunCli({"decode", wmf, "-o", png});
+  EXPECT_EQ(run.Status, 0);
+  EXPECT_EQ(run.Out, "96x96\n");
+  EXPECT_EQ(run.Err, "");
+  EXPECT_GT(ReadBytes(png).size(), 100u);
+}
+
 }  // namespace

@@ -34,7 +34,7 @@ TPage ReadPage(const fs::path& file) {
 // folder (no network: the pages open from disk on a machine without a connection), and every
 // "#anchor" exists on the page it names.
 TEST(HelpPages, EveryPageIsReachedAndEveryLinkAndAnchorResolves) {
-  const fs::path folder = fs::weakly_canonical(fs::path(TestDataPath("")) / "../../help/kvhelp");
+  const fs::path folder = fs::weakly_canonical(KV_HELP_DIR);
   ASSERT_TRUE(fs::is_regular_file(folder / "index.html")) << folder;
   std::map<fs::path, TPage> pages;
   std::deque<fs::path> toRead{folder / "index.html"};

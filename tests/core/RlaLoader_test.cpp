@@ -10,22 +10,14 @@ namespace {
 // files decode to the same pixels there, the 10-bit one to within 1 level.
 constexpr const char* Ref = "throw-away reader from the format notes, premultiplied as stored";
 
-TEST(RlaLoader, SamplesMatchReferenceDecodes) {
-  KV_REQUIRE_CORPUS();
-  CheckSamples(DecodeRla, {
-                              {"rla/ginsu_a_nc8.rla", 512, 512, "b0efb42762980ca0", Ref},
-                              {"rla/ginsu_rgb_nc10.rla", 512, 512, "4fae1252abefac18", Ref},
-                              {"rla/ginsu_rgb_nc16.rla", 512, 512, "65bfb28425a87014", Ref},
-                              {"rla/ginsu_rgb_nc8.rla", 512, 512, "65bfb28425a87014", Ref},
-                              {"rla/ginsu_rgba_nc8.rla", 512, 512, "539a538f2d659231", Ref},
-                              {"rla/imgmake_rgba_nc8.rla", 512, 512, "539a538f2d659231", Ref},
-                          });
-}
-
-TEST(RlaLoader, TruncatedSamplesFailOrDecodePartially) {
-  KV_REQUIRE_CORPUS();
-  SweepSampleFolder(DecodeRla, "rla");
-}
+KV_SAMPLE_TESTS(RlaLoader, DecodeRla, "rla", {
+    {"rla/ginsu_a_nc8.rla", 512, 512, "b0efb42762980ca0", Ref},
+    {"rla/ginsu_rgb_nc10.rla", 512, 512, "4fae1252abefac18", Ref},
+    {"rla/ginsu_rgb_nc16.rla", 512, 512, "65bfb28425a87014", Ref},
+    {"rla/ginsu_rgb_nc8.rla", 512, 512, "65bfb28425a87014", Ref},
+    {"rla/ginsu_rgba_nc8.rla", 512, 512, "539a538f2d659231", Ref},
+    {"rla/imgmake_rgba_nc8.rla", 512, 512, "539a538f2d659231", Ref},
+})
 
 struct TRlaSpec {
   int Window[4] = {0, 0, 0, 0};  // left, right, bottom, top

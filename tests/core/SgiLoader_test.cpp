@@ -10,26 +10,18 @@ constexpr const char* IM = "ImageMagick 6.9.11 convert -depth 8 rgba:-";
 // reference is its 16-bit output rounded with (v * 255 + 32767) / 65535.
 constexpr const char* IM16 = "ImageMagick convert -endian MSB -depth 16 rgba:-, rounded to 8 bits";
 
-TEST(SgiLoader, SamplesMatchReferenceDecodes) {
-  KV_REQUIRE_CORPUS();
-  CheckSamples(DecodeSgi, {
-      {"sgi/bw.rgb", 32, 32, "7c95ce5bfce24d57", IM},
-      {"sgi/hopper.bw", 128, 128, "9bb091b967b4679d", IM},
-      {"sgi/hopper.rgb", 128, 128, "47e1ded0bed9f1a3", IM},
-      {"sgi/hopper.sgi", 128, 128, "47e1ded0bed9f1a3", IM},
-      {"sgi/hopper16.rgb", 128, 128, "264b9ef175d8b4cc", IM16},
-      {"sgi/rgb-gimp-2.8.10-aggressive-rle.rgb", 32, 32, "5c1d14aa15586d04", IM},
-      {"sgi/rgb-gimp-2.8.10-rle.rgb", 32, 32, "5c1d14aa15586d04", IM},
-      {"sgi/rgb-gimp-2.8.10-uncompressed.rgb", 32, 32, "5c1d14aa15586d04", IM},
-      {"sgi/testcard_rgba.rgb", 256, 256, "774efd89cb4f1293", IM},
-      {"sgi/transparent.sgi", 200, 150, "16998f520c17fc8c", IM},
-  });
-}
-
-TEST(SgiLoader, TruncatedSamplesFailOrDecodePartially) {
-  KV_REQUIRE_CORPUS();
-  SweepSampleFolder(DecodeSgi, "sgi");
-}
+KV_SAMPLE_TESTS(SgiLoader, DecodeSgi, "sgi", {
+    {"sgi/bw.rgb", 32, 32, "7c95ce5bfce24d57", IM},
+    {"sgi/hopper.bw", 128, 128, "9bb091b967b4679d", IM},
+    {"sgi/hopper.rgb", 128, 128, "47e1ded0bed9f1a3", IM},
+    {"sgi/hopper.sgi", 128, 128, "47e1ded0bed9f1a3", IM},
+    {"sgi/hopper16.rgb", 128, 128, "264b9ef175d8b4cc", IM16},
+    {"sgi/rgb-gimp-2.8.10-aggressive-rle.rgb", 32, 32, "5c1d14aa15586d04", IM},
+    {"sgi/rgb-gimp-2.8.10-rle.rgb", 32, 32, "5c1d14aa15586d04", IM},
+    {"sgi/rgb-gimp-2.8.10-uncompressed.rgb", 32, 32, "5c1d14aa15586d04", IM},
+    {"sgi/testcard_rgba.rgb", 256, 256, "774efd89cb4f1293", IM},
+    {"sgi/transparent.sgi", 200, 150, "16998f520c17fc8c", IM},
+})
 
 TBytes SgiHeader(unsigned storage, unsigned bpc, unsigned dimension, unsigned x, unsigned y, unsigned z,
                  uint32_t colourMap = 0) {

@@ -130,6 +130,8 @@ TEST(DecoderRegistry, LoadPictureRefusesFromTheFirstBytesWithoutReadingTheRest) 
       {"s.pcx", "junk", Huge, TDecodeErrorKind::deCorrupt},
       {"s.sgi", "junk", Huge, TDecodeErrorKind::deCorrupt},
       {"s.psd", "junk", Huge, TDecodeErrorKind::deCorrupt},
+      {"s.wmf", "junk", Huge, TDecodeErrorKind::deCorrupt},
+      {"s.emf", "junk", Huge, TDecodeErrorKind::deCorrupt},
       {"s.pbm", "junk", Huge, TDecodeErrorKind::deCorrupt},
       {"s.ppm", "P6\n65535 65535\n255\n", Huge, TDecodeErrorKind::deTooLarge},
       {"s.rla", "junk", Huge, TDecodeErrorKind::deUnsupported},  // no magic; not the current revision

@@ -84,6 +84,19 @@ inline void SweepSampleFolder(TDecodeFn decode, const std::string& folder) {
     SweepTruncations(decode, ReadBytes(e.path().string()), e.path().filename().string());
 }
 
+// A decoder's two sample tests: the files of its corpus folder decode to the reference pixels, and
+// every truncation of them fails cleanly or decodes part of the picture. The last argument is
+// the braced list of samples.
+#define KV_SAMPLE_TESTS(Suite, decode, folder, ...)      \
+  TEST(Suite, SamplesMatchReferenceDecodes) {            \
+    KV_REQUIRE_CORPUS();                                 \
+    CheckSamples(decode, __VA_ARGS__);                   \
+  }                                                      \
+  TEST(Suite, TruncatedSamplesFailOrDecodePartially) {   \
+    KV_REQUIRE_CORPUS();                                 \
+    SweepSampleFolder(decode, folder);                   \
+  }
+
 // Little helper for building files byte by byte in tests.
 struct TBytes {
   std::vector<uint8_t> B;

@@ -6,6 +6,17 @@
 #include <QTest>
 #include <QWidget>
 
+// How long a test waits for a condition or a child process. Long on purpose: on a machine whose
+// cores are busy with other work a test may get a sliver of a core for minutes, and a passing test
+// never waits this out.
+constexpr int kUiWaitMs = 180000;
+
+// Qt's own waits give up after 5 s; these give up after kUiWaitMs.
+#undef QTRY_VERIFY
+#define QTRY_VERIFY(expr) QTRY_VERIFY_WITH_TIMEOUT((expr), kUiWaitMs)
+#undef QTRY_COMPARE
+#define QTRY_COMPARE(expr, expected) QTRY_COMPARE_WITH_TIMEOUT((expr), (expected), kUiWaitMs)
+
 // The visible top-level window of that object name, or null.
 template <class T = QWidget>
 T* FindWindow(const char* name) {
@@ -15,11 +26,11 @@ T* FindWindow(const char* name) {
   return nullptr;
 }
 
-// The window of that name once it has opened; null when it does not within 10 s.
+// The window of that name once it has opened; null when it does not in time.
 template <class T = QWidget>
 T* WaitWindow(const char* name) {
   T* found = nullptr;
-  return QTest::qWaitFor([&] { return (found = FindWindow<T>(name)) != nullptr; }, 10000) ? found : nullptr;
+  return QTest::qWaitFor([&] { return (found = FindWindow<T>(name)) != nullptr; }, kUiWaitMs) ? found : nullptr;
 }
 
 // Clicks the button of that name in the window of that name, once it has opened.

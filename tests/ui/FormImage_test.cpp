@@ -20,6 +20,7 @@
 #include "platform/Shell.h"
 #include "platform/SynchronizePump.h"
 #include "slideshow/FormImage.h"
+#include "tests/support/UiWait.h"
 
 namespace {
 
@@ -83,7 +84,7 @@ class FormImageTest : public QObject {
       Host_.Entries.push_back({dir, path});
     }
   }
-  void WaitShown() { QTRY_VERIFY_WITH_TIMEOUT(!Form().Loading(), 10000); }
+  void WaitShown() { QTRY_VERIFY_WITH_TIMEOUT(!Form().Loading(), kUiWaitMs); }
   void Start(int index, uint8_t mode = 0) {
     Form().Start(mode, index);
     WaitShown();
@@ -262,7 +263,7 @@ class FormImageTest : public QObject {
     Form().SetViewInterval(1);
     Start(0, 1);
     // NowIndex moves when a load starts; Shown when the picture is on screen.
-    QTRY_COMPARE_WITH_TIMEOUT(Host_.Shown.size(), size_t(3), 10000);
+    QTRY_COMPARE_WITH_TIMEOUT(Host_.Shown.size(), size_t(3), kUiWaitMs);
     QCOMPARE(Host_.Shown, (std::vector<int>{0, 1, 2}));
     QVERIFY(Form().AutoTimerActive());  // keeps firing without effect
     Act("ShowModeAutoStopAct")->trigger();
@@ -348,7 +349,7 @@ class FormImageTest : public QObject {
     Form().ActionListUpdate();
     Act("CopyFileOneAct")->trigger();
     SetFolderChooser(desktop);
-    QTRY_VERIFY_WITH_TIMEOUT(!Host_.FileCommands().Busy(), 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(!Host_.FileCommands().Busy(), kUiWaitMs);
     QVERIFY(QFile::exists(QString::fromStdString(target + "p1.png")));
     QCOMPARE(*Host_.SendPath, target);
     Host_.NowIndex = -1;

@@ -64,7 +64,7 @@ class HelpTest : public QObject {
     });
     Form_ = std::make_unique<TFormKirvane>(Config_->path().toStdString());
     Form().show();
-    QVERIFY(QTest::qWaitForWindowActive(&Form()));
+    QVERIFY(QTest::qWaitForWindowActive(&Form(), kUiWaitMs));
     Form().FirstActivate();
   }
   void cleanup() {

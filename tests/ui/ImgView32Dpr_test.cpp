@@ -9,6 +9,7 @@
 
 #include "bitmap/Resample.h"
 #include "imageview/ImgView32.h"
+#include "tests/support/UiWait.h"
 
 namespace {
 

@@ -14,6 +14,7 @@
 
 #include "bitmap/Resample.h"
 #include "imageview/ImgView32.h"
+#include "tests/support/UiWait.h"
 
 namespace {
 
@@ -187,7 +188,7 @@ class ImgView32Test : public QObject {
   void ResizingRelaysOutTheImage() {
     auto view = MakeView(400, 300);
     view->show();
-    QVERIFY(QTest::qWaitForWindowExposed(view.get()));
+    QVERIFY(QTest::qWaitForWindowExposed(view.get(), kUiWaitMs));
     view->SetBitmap(Pattern(100, 80));
     view->SetOffsetHorz(0);
     view->SetOffsetVert(0);
@@ -208,7 +209,7 @@ class ImgView32Test : public QObject {
     auto view = MakeView(300, 200, Qt::ScrollBarAsNeeded);
     const int extent = view->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, view.get());
     view->show();
-    QVERIFY(QTest::qWaitForWindowExposed(view.get()));
+    QVERIFY(QTest::qWaitForWindowExposed(view.get(), kUiWaitMs));
     QScrollBar* h = view->HorzScrollBar();
     QScrollBar* v = view->VertScrollBar();
 
@@ -303,7 +304,7 @@ class ImgView32Test : public QObject {
     auto view = MakeView(300, 200);
     view->SetBitmap(Pattern(800, 600));
     view->show();
-    QVERIFY(QTest::qWaitForWindowExposed(view.get()));
+    QVERIFY(QTest::qWaitForWindowExposed(view.get(), kUiWaitMs));
     QApplication::processEvents();
     TPaintCounter counter;
     view->installEventFilter(&counter);
@@ -331,7 +332,7 @@ class ImgView32Test : public QObject {
     view->SetBitmap(Pattern(800, 600));
     parent.resize(200, 150);
     parent.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&parent));
+    QVERIFY(QTest::qWaitForWindowExposed(&parent, kUiWaitMs));
     const float h0 = view->OffsetHorz(), v0 = view->OffsetVert();
 
     QSignalSpy downs(view, &TImgView32::MouseDown);

@@ -89,7 +89,7 @@ class MainWinTest : public QObject {
 
   void WaitListed() {
     // The end of a listing is one step: once the list is idle every end handler has run.
-    QTRY_VERIFY_WITH_TIMEOUT(!Form().FileInfos().List().Busy(), 20000);
+    QTRY_VERIFY_WITH_TIMEOUT(!Form().FileInfos().List().Busy(), kUiWaitMs);
   }
   void Go(const std::string& path) {
     Form().MoveFolder(path);
@@ -111,9 +111,9 @@ class MainWinTest : public QObject {
     p.setProcessEnvironment(env);
     if (!workingFolder.empty()) p.setWorkingDirectory(QString::fromStdString(workingFolder));
     p.start(QStringLiteral(KV_BIN_DIR "/kirvane"), args);
-    QVERIFY(p.waitForStarted());
+    QVERIFY(p.waitForStarted(kUiWaitMs));
   }
-  void WaitFileCommandsIdle() { QTRY_VERIFY_WITH_TIMEOUT(!Form().FileCommands().Busy(), 20000); }
+  void WaitFileCommandsIdle() { QTRY_VERIFY_WITH_TIMEOUT(!Form().FileCommands().Busy(), kUiWaitMs); }
   void ReleaseKey(int key, Qt::KeyboardModifiers mods = {}) { QTest::keyRelease(&List(), Qt::Key(key), mods); }
   void TypeKey(int key, Qt::KeyboardModifiers mods = {}) {
     QTest::keyPress(&List(), Qt::Key(key), mods);
@@ -714,7 +714,7 @@ class MainWinTest : public QObject {
     WaitListed();
     Form().ActionList1Update();
     Form().Action("JpegErrorCheckAllAct")->trigger();
-    QTRY_VERIFY_WITH_TIMEOUT(Status(3).startsWith(QStringLiteral("JPEGチェック完了")), 20000);
+    QTRY_VERIFY_WITH_TIMEOUT(Status(3).startsWith(QStringLiteral("JPEGチェック完了")), kUiWaitMs);
     QCOMPARE(Status(3), QStringLiteral("JPEGチェック完了: 破損 2 個"));  // the half file and B2.PNG ("x")
     QVERIFY(Form().FileListView()->model()->headerData(5, Qt::Horizontal).toString().contains(QStringLiteral("JPEGチェック")));
     QCOMPARE(List().OnData(RowOf("a.jpg"), smJpegResult).Text, QStringLiteral("なし"));
@@ -938,7 +938,7 @@ class MainWinTest : public QObject {
       QProcess p;
       p.setProcessEnvironment(env);
       p.start(QStringLiteral(KV_BIN_DIR "/kirvane"), c.Args);
-      QVERIFY(p.waitForFinished(20000));
+      QVERIFY(p.waitForFinished(kUiWaitMs));
       QCOMPARE(p.exitCode(), c.Exit);
       const QString out = QString::fromUtf8(p.readAllStandardOutput());
       const QString err = QString::fromUtf8(p.readAllStandardError());
@@ -954,10 +954,10 @@ class MainWinTest : public QObject {
     RecordEveryListing();
     QProcess p;
     StartKirvane(p, {QStringLiteral("./..//other/.")}, Dir() + "sub");
-    QTRY_COMPARE_WITH_TIMEOUT(FirstRecentFolder(), Dir() + "other/", 20000);
+    QTRY_COMPARE_WITH_TIMEOUT(FirstRecentFolder(), Dir() + "other/", kUiWaitMs);
     fs::remove(ConfigDir() + "kirvane.ini");
     ::kill(pid_t(p.processId()), SIGHUP);
-    QVERIFY(p.waitForFinished(20000));
+    QVERIFY(p.waitForFinished(kUiWaitMs));
     QCOMPARE(p.exitStatus(), QProcess::NormalExit);
     QVERIFY(TMemIniFile(ConfigDir() + "kirvane.ini").SectionExists("GraphicTypes"));
   }
@@ -968,17 +968,17 @@ class MainWinTest : public QObject {
     const std::string config = ConfigDir();
     QProcess first;
     StartKirvane(first, {QString::fromStdString(Dir() + "sub")});
-    QTRY_COMPARE_WITH_TIMEOUT(FirstRecentFolder(), Dir() + "sub/", 20000);
+    QTRY_COMPARE_WITH_TIMEOUT(FirstRecentFolder(), Dir() + "sub/", kUiWaitMs);
 
     QProcess second;  // a relative path is the second start's, and is handed over cleaned
     StartKirvane(second, {QStringLiteral("../other/./f.jpg"), QStringLiteral("/ignored")}, Dir() + "sub");
-    QVERIFY(second.waitForFinished(20000));
+    QVERIFY(second.waitForFinished(kUiWaitMs));
     QCOMPARE(second.exitCode(), 0);
-    QTRY_COMPARE_WITH_TIMEOUT(FirstRecentFolder(), Dir() + "other/", 20000);
+    QTRY_COMPARE_WITH_TIMEOUT(FirstRecentFolder(), Dir() + "other/", kUiWaitMs);
 
     QProcess third;  // no argument: the first only comes to the front
     StartKirvane(third, {});
-    QVERIFY(third.waitForFinished(20000));
+    QVERIFY(third.waitForFinished(kUiWaitMs));
     QCOMPARE(third.exitCode(), 0);
     QCOMPARE(FirstRecentFolder(), Dir() + "other/");
 
@@ -987,10 +987,10 @@ class MainWinTest : public QObject {
     first.waitForFinished();
     QProcess fourth;
     StartKirvane(fourth, {QString::fromStdString(Dir())});
-    QTRY_COMPARE_WITH_TIMEOUT(FirstRecentFolder(), Dir(), 20000);
+    QTRY_COMPARE_WITH_TIMEOUT(FirstRecentFolder(), Dir(), kUiWaitMs);
     QCOMPARE(fourth.state(), QProcess::Running);
     fourth.terminate();  // closes the window normally: the settings are saved
-    QVERIFY(fourth.waitForFinished(20000));
+    QVERIFY(fourth.waitForFinished(kUiWaitMs));
     QVERIFY(fs::exists(config + "kirvane.ini"));
     TMemIniFile ini(config + "kirvane.ini");
     QVERIFY(ini.SectionExists("GraphicTypes"));

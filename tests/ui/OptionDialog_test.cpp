@@ -40,7 +40,7 @@ class OptionDialogTest : public QObject {
   void Start() {
     Form_ = std::make_unique<TFormKirvane>(Dir());
     Form().FirstActivate();
-    QTRY_VERIFY_WITH_TIMEOUT(!Form().FileInfos().List().Busy(), 20000);
+    QTRY_VERIFY_WITH_TIMEOUT(!Form().FileInfos().List().Busy(), kUiWaitMs);
     Form().ActionList1Update();
   }
   TOptionDialog* Open(const char* action = "OptionDetailAct") {
@@ -257,7 +257,7 @@ class OptionDialogTest : public QObject {
       if (types->topLevelItem(i)->text(0) == QStringLiteral("JPEGImage")) types->topLevelItem(i)->setCheckState(0, Qt::Unchecked);
     Ok(dialog);
     QTRY_VERIFY(!FindWindow("OptionDialog"));
-    QTRY_VERIFY_WITH_TIMEOUT(!Form().FileInfos().List().Busy() && Form().FileListView()->ItemsCount() == 2, 20000);
+    QTRY_VERIFY_WITH_TIMEOUT(!Form().FileInfos().List().Busy() && Form().FileListView()->ItemsCount() == 2, kUiWaitMs);
   }
 
   // Values no dialog would write open without harm and are put right by OK.

@@ -13,6 +13,7 @@
 #include "bitmap/PngWriter.h"
 #include "imageview/ZmImgView32.h"
 #include "options/IniFile.h"
+#include "tests/support/UiWait.h"
 
 namespace {
 
@@ -156,7 +157,7 @@ class ZmImgView32Test : public QObject {
   void LoadingSizesAndPlacesWithOneRepaint() {
     TWindow w;
     w.Form->show();
-    QVERIFY(QTest::qWaitForWindowExposed(w.Form.get()));
+    QVERIFY(QTest::qWaitForWindowExposed(w.Form.get(), kUiWaitMs));
     TZmImgView32& v = *w.View;
     v.SetBGColor(RGB(0, 0, 255));
     v.SetImgSizeAdjustment(saAutoScaleLong);
@@ -212,7 +213,7 @@ class ZmImgView32Test : public QObject {
     v.SetOffsetVert(300);
     v.SetSpeedHorz(1);
     w.Form->show();
-    QVERIFY(QTest::qWaitForWindowExposed(w.Form.get()));
+    QVERIFY(QTest::qWaitForWindowExposed(w.Form.get(), kUiWaitMs));
     QApplication::processEvents();
     TPaintCounter counter;
     v.installEventFilter(&counter);
@@ -285,7 +286,7 @@ class ZmImgView32Test : public QObject {
     // A small image at the top left is centred when the view's size changes, and placed again
     // by the next placement command.
     w.Form->show();
-    QVERIFY(QTest::qWaitForWindowExposed(w.Form.get()));
+    QVERIFY(QTest::qWaitForWindowExposed(w.Form.get(), kUiWaitMs));
     v.SetBitmap(TBitmap32(400, 300));
     v.SetImgPlace(ipTopLeft);
     w.Form->resize(w.Form->width() - 100, w.Form->height() - 50);
@@ -437,7 +438,7 @@ class ZmImgView32Test : public QObject {
     QWidget& form = *w.Form;
     TZmImgView32& v = *w.View;
     form.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    QVERIFY(QTest::qWaitForWindowExposed(&form, kUiWaitMs));
     v.SetFormFullScreen(true);
     QVERIFY(form.isFullScreen());
     QVERIFY(form.windowFlags() & Qt::FramelessWindowHint);
@@ -478,7 +479,7 @@ class ZmImgView32Test : public QObject {
     TZmImgView32& v = *w.View;
     v.SetFormFullScreen(false);
     form.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    QVERIFY(QTest::qWaitForWindowExposed(&form, kUiWaitMs));
     const QRect work = form.screen()->availableGeometry();
     form.move(work.left() + 20, work.top() + 20);
     QTRY_COMPARE(form.frameGeometry().topLeft(), work.topLeft() + QPoint(20, 20));

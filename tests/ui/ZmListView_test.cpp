@@ -9,6 +9,7 @@
 
 #include "EtcLists/IntegerList.h"
 #include "columns/ZmListView.h"
+#include "tests/support/UiWait.h"
 
 namespace {
 
@@ -70,7 +71,7 @@ class ZmListViewTest : public QObject {
     view->SetItemsCount(rows);
     view->resize(500, 300);
     view->show();
-    if (!QTest::qWaitForWindowExposed(view.get())) qWarning("window not exposed");
+    if (!QTest::qWaitForWindowExposed(view.get(), kUiWaitMs)) qWarning("window not exposed");
     return view;
   }
 
@@ -436,6 +437,7 @@ class ZmListViewTest : public QObject {
   void TypingFindsRowsByPrefix() {
     const QStringList names{"apple", "Banana", "abacus", "ABBA", "cherry", "banjo"};
     auto view = MakeView(int(names.size()));
+    view->TypeAheadIntervalMs = 600000;  // no pause between keys, however slow the machine
     QList<int> starts;
     view->OnDataFind = [&](const QString& text, int start, bool wrap) {
       starts << start;
@@ -483,7 +485,7 @@ class ZmListViewTest : public QObject {
     // A space continues a running search; after a pause it selects the focused row instead.
     const QStringList spaced{"IMG 1", "IMG2", "IMG 2"};
     view->OnDataFind = [&](const QString& text, int start, bool wrap) { return FindPrefix(spaced, text, start, wrap); };
-    view->TypeAheadIntervalMs = 1000;
+    view->TypeAheadIntervalMs = 600000;
     view->ResetTypeAhead();
     view->ClearSelection();
     QTest::keyClicks(view.get(), "img 2");

@@ -5,6 +5,7 @@
 
 #include "app/Actions.h"
 #include "app/ZmRecentMenus.h"
+#include "tests/support/UiWait.h"
 
 namespace {
 
