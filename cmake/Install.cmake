@@ -6,9 +6,8 @@ set(KV_DESKTOP ${KV_ROOT}/desktop)
 install(TARGETS kirvane kirvane-cli RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 
 # <prefix>/share/kirvane/ beside <prefix>/bin/ tells the program it is installed, so it keeps its
-# settings in the user's config folder (platform/AppPaths); it is created even without help pages.
-install(DIRECTORY DESTINATION ${CMAKE_INSTALL_DATADIR}/kirvane)
-install(DIRECTORY ${KV_ROOT}/help/kvhelp DESTINATION ${CMAKE_INSTALL_DATADIR}/kirvane OPTIONAL)
+# settings in the user's config folder (platform/AppPaths). The help pages are the assembled ones.
+install(DIRECTORY ${KV_HELP_DIR} DESTINATION ${CMAKE_INSTALL_DATADIR}/kirvane)
 
 install(FILES ${KV_DESKTOP}/kirvane.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 install(FILES ${KV_DESKTOP}/kirvane.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
