@@ -135,16 +135,30 @@ void TZmImgView32::ApplyPlacement() {
 }
 
 void TZmImgView32::ApplySizeAdjustment() {
+  FittedScale_.reset();
   switch (ImgSizeAdjustment_) {
     case saAutoScaleLong:
     case saAutoScaleShort:
       if (Geometry().ApplyAutoScale(ImgSizeAdjustment_)) GeometryChanged();
+      FittedScale_ = Scale();
       break;
     case saAutoWindowSize:
       AutoWindowSize();
       break;
     default:  // saNone and values from settings outside the four modes
       break;
+  }
+}
+
+void TZmImgView32::resizeEvent(QResizeEvent* event) {
+  TImgView32::resizeEvent(event);
+  // A window's size often settles only after its first picture is shown (the window manager
+  // maximizes or places it): a fitted picture is fitted again, unless it has been zoomed since.
+  if (FittedScale_ && *FittedScale_ == Scale() && LoadErrorText_.isEmpty()) {
+    BeginUpdate();
+    ApplySizeAdjustment();
+    ApplyPlacement();
+    EndUpdate();
   }
 }
 

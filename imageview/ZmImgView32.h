@@ -21,6 +21,7 @@
 #pragma once
 
 #include <QString>
+#include <optional>
 #include <string>
 
 #include "catalogue/ZmUtils.h"
@@ -151,6 +152,9 @@ class TZmImgView32 : public TImgView32 {
   void LoadFromIni(const TMemIniFile& ini);
   void SaveToIni(TMemIniFile& ini) const;
 
+ protected:
+  void resizeEvent(QResizeEvent* event) override;
+
  private:
   void ApplyPlacement();
   void ApplySizeAdjustment();
@@ -165,6 +169,9 @@ class TZmImgView32 : public TImgView32 {
   QString LoadErrorText_;
   TZmImgPlace ImgPlace_ = ipCenter;
   TZmImgSizeAdjustment ImgSizeAdjustment_ = saNone;
+  // The scale the last automatic fit left, so that a resize fits again only a picture nobody
+  // has zoomed since.
+  std::optional<float> FittedScale_;
   std::string IniSectionName_ = DefaultIniSectionName;
   bool ReverseMove_ = false;
 };

@@ -154,6 +154,27 @@ class ZmImgView32Test : public QObject {
     QCOMPARE(w.View->Scale(), scale);
   }
 
+  // The window may get its size only after the first picture is shown: a fitted picture follows
+  // the window's size until it is zoomed.
+  void AFittedPictureFollowsTheWindowUntilZoomed() {
+    TWindow w;
+    TZmImgView32& v = *w.View;
+    const int bar = v.ScrollBarSize();
+    v.SetImgSizeAdjustment(saAutoScaleLong);
+    v.LoadFromFile(WriteImage("fit.png", Solid(200, 100, Color32(255, 0, 255, 0))));
+    QCOMPARE(v.Scale(), 5.0f);
+    w.Form->show();
+    QVERIFY(QTest::qWaitForWindowExposed(w.Form.get(), kUiWaitMs));
+    w.Form->resize(400 + bar, 700 + bar);
+    QTRY_COMPARE(v.ViewportWidth(), 400);
+    QCOMPARE(v.Scale(), 2.0f);
+    QCOMPARE(v.BitmapRect(), QRect(0, 250, 400, 200));
+    v.ZoomTo(3);
+    w.Form->resize(1000 + bar, 700 + bar);
+    QTRY_COMPARE(v.ViewportWidth(), 1000);
+    QCOMPARE(v.Scale(), 3.0f);
+  }
+
   void LoadingSizesAndPlacesWithOneRepaint() {
     TWindow w;
     w.Form->show();
