@@ -11,7 +11,6 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QRegularExpression>
-#include <QTemporaryDir>
 #include <QTest>
 
 #include <memory>
@@ -19,8 +18,8 @@
 #include "app/MainWin.h"
 #include "platform/FileSystem.h"
 #include "platform/Shell.h"
-#include "platform/SynchronizePump.h"
 #include "slideshow/FormImage.h"
+#include "tests/support/MainWindowWorld.h"
 #include "tests/support/UiWait.h"
 
 namespace {
@@ -40,47 +39,33 @@ class HelpTest : public QObject {
   Q_OBJECT
 
  private:
-  std::unique_ptr<QTemporaryDir> Config_;
-  std::unique_ptr<TSynchronizePump> Pump_;
+  std::unique_ptr<TMainWindowWorld> World_;
   std::unique_ptr<TFormKirvane> Form_;
-  QStringList Opened_;  // what the desktop was asked to open, instead of opening it
-  bool DesktopOpens_ = true;
 
   TFormKirvane& Form() { return *Form_; }
-  static QString Opening(TShellOpen kind, const std::string& path) {
-    return QStringLiteral("%1 %2").arg(int(kind)).arg(QString::fromStdString(path));
-  }
 
  private slots:
   void init() {
-    Config_ = std::make_unique<QTemporaryDir>();
-    qputenv("KIRVANE_CONFIG_DIR", Config_->path().toUtf8());
-    Pump_ = std::make_unique<TSynchronizePump>();
-    Opened_.clear();
-    DesktopOpens_ = true;
-    SetShellOpener([this](TShellOpen kind, const std::string& path) {
-      Opened_ << Opening(kind, path);
-      return DesktopOpens_;
-    });
-    Form_ = std::make_unique<TFormKirvane>(Config_->path().toStdString());
+    World_ = std::make_unique<TMainWindowWorld>();
+    Form_ = std::make_unique<TFormKirvane>(World_->Dir());
     Form().show();
     QVERIFY(QTest::qWaitForWindowActive(&Form(), kUiWaitMs));
     Form().FirstActivate();
   }
   void cleanup() {
     Form_.reset();
-    Pump_.reset();
-    SetShellOpener({});
+    World_.reset();
   }
 
   void f1OpensTheHelpPageBesideTheProgram() {
     QTest::keyClick(&Form(), Qt::Key_F1);
-    QTRY_COMPARE(Opened_, QStringList{Opening(TShellOpen::File, ExecutableFolder() + "kvhelp/index.html")});
+    QTRY_COMPARE(World_->Opened,
+                 QStringList{TMainWindowWorld::Opening(TShellOpen::File, ExecutableFolder() + "kvhelp/index.html")});
     QVERIFY(!FindWindow("HelpProblem"));
   }
 
   void aPageTheDesktopCannotOpenIsNamedInAMessage() {
-    DesktopOpens_ = false;
+    World_->DesktopOpens = false;
     Form().Action("ZmViewHelpHtmlActionKv")->trigger();
     auto* box = WaitWindow<QMessageBox>("HelpProblem");
     QVERIFY(box);
@@ -90,7 +75,7 @@ class HelpTest : public QObject {
 
   void theProgramsFolderOpens() {
     Form().Action("ZmOpenAppFolderAction1")->trigger();
-    QCOMPARE(Opened_, QStringList{Opening(TShellOpen::Folder, ExecutableFolder())});
+    QCOMPARE(World_->Opened, QStringList{TMainWindowWorld::Opening(TShellOpen::Folder, ExecutableFolder())});
   }
 
   void theAboutBoxNamesTheProgramItsVersionAndTheLibraries() {

@@ -44,8 +44,8 @@
 #include "imageview/ZmGraphicExTypes.h"
 #include "options/IniFile.h"
 #include "platform/Shell.h"
-#include "platform/SynchronizePump.h"
 #include "slideshow/FormImage.h"
+#include "tests/support/MainWindowWorld.h"
 #include "tests/support/UiWait.h"
 #include "imageview/ZmImgView32.h"
 
@@ -66,16 +66,11 @@ class MainWinTest : public QObject {
   Q_OBJECT
 
  private:
-  std::unique_ptr<QTemporaryDir> Config_, Files_;
-  std::unique_ptr<TSynchronizePump> Pump_;
+  std::unique_ptr<TMainWindowWorld> World_;
   std::unique_ptr<TFormKirvane> Form_;
-  QStringList Opened_;  // what the desktop was asked to open, instead of opening it
   std::string ChooserSaw_;
   std::optional<std::string> ChooserAnswer_;
 
-  static QString Opening(TShellOpen kind, const std::string& path) {
-    return QStringLiteral("%1 %2").arg(int(kind)).arg(QString::fromStdString(path));
-  }
   std::vector<int> SelectedRows() {
     std::vector<int> rows;
     for (int i = 0; i < List().ItemsCount(); ++i)
@@ -83,7 +78,7 @@ class MainWinTest : public QObject {
     return rows;
   }
 
-  std::string Dir() const { return Files_->path().toStdString() + "/"; }
+  std::string Dir() const { return World_->Dir(); }
   TFormKirvane& Form() { return *Form_; }
   TZmListView& List() { return *Form_->FileListView(); }
 
@@ -97,7 +92,7 @@ class MainWinTest : public QObject {
   }
   int RowOf(const std::string& name) { return Form().IndexOfFile(Dir() + name); }
   QString Status(int panel) { return Form().StatusText(panel); }
-  std::string ConfigDir() const { return Config_->path().toStdString() + "/"; }
+  std::string ConfigDir() const { return World_->ConfigDir(); }
 
   // For tests that run kirvane: with DoNow on, every listing records its folder in folder.txt.
   void RecordEveryListing() { std::ofstream(ConfigDir() + "kirvane.ini") << "[Option]\r\nDoNow=1\r\n"; }
@@ -122,15 +117,7 @@ class MainWinTest : public QObject {
 
  private slots:
   void init() {
-    Config_ = std::make_unique<QTemporaryDir>();
-    Files_ = std::make_unique<QTemporaryDir>();
-    qputenv("KIRVANE_CONFIG_DIR", Config_->path().toUtf8());
-    Pump_ = std::make_unique<TSynchronizePump>();
-    Opened_.clear();
-    SetShellOpener([this](TShellOpen kind, const std::string& path) {
-      Opened_ << Opening(kind, path);
-      return true;
-    });
+    World_ = std::make_unique<TMainWindowWorld>();
     SetFolderChooser([this](const QString&, const std::string& initial) {
       ChooserSaw_ = initial;
       return ChooserAnswer_;
@@ -146,8 +133,7 @@ class MainWinTest : public QObject {
   }
   void cleanup() {
     Form_.reset();
-    Pump_.reset();
-    SetShellOpener({});
+    World_.reset();
     SetFolderChooser({});
   }
 
@@ -549,15 +535,16 @@ class MainWinTest : public QObject {
     std::vector<std::string> rows(3);
     for (const char* name : {"a.jpg", "b.png", "B2.PNG"}) rows.at(size_t(RowOf(name))) = Dir() + name;
     for (const std::string& f : rows)
-      if (fs::exists(f)) expected << Opening(TShellOpen::File, f);
-    for (const std::string& f : rows) expected << Opening(TShellOpen::FileManager, fs::exists(f) ? f : Dir());
-    for (int i = 0; i < 3; ++i) expected << Opening(TShellOpen::Folder, Dir());
-    QCOMPARE(Opened_, expected);
+      if (fs::exists(f)) expected << TMainWindowWorld::Opening(TShellOpen::File, f);
+    for (const std::string& f : rows)
+      expected << TMainWindowWorld::Opening(TShellOpen::FileManager, fs::exists(f) ? f : Dir());
+    for (int i = 0; i < 3; ++i) expected << TMainWindowWorld::Opening(TShellOpen::Folder, Dir());
+    QCOMPARE(World_->Opened, expected);
     // Without a selection the folder shown is opened.
-    Opened_.clear();
+    World_->Opened.clear();
     List().ClearSelection();
     Form().Action("OpenFolderAct")->trigger();
-    QCOMPARE(Opened_, QStringList{Opening(TShellOpen::Folder, Dir())});
+    QCOMPARE(World_->Opened, QStringList{TMainWindowWorld::Opening(TShellOpen::Folder, Dir())});
   }
 
   // The folder chooser starts at the focused file's folder; a start that has gone is dropped.

@@ -6,7 +6,6 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTabWidget>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QTreeWidget>
 
@@ -18,8 +17,8 @@
 #include "columns/ZmListView.h"
 #include "dialogs/OptionDialog.h"
 #include "imageview/ZmImgView32.h"
-#include "platform/SynchronizePump.h"
 #include "slideshow/ColorBox.h"
+#include "tests/support/MainWindowWorld.h"
 #include "tests/support/UiWait.h"
 
 namespace fs = std::filesystem;
@@ -28,11 +27,10 @@ class OptionDialogTest : public QObject {
   Q_OBJECT
 
  private:
-  std::unique_ptr<QTemporaryDir> Config_, Files_;
-  std::unique_ptr<TSynchronizePump> Pump_;
+  std::unique_ptr<TMainWindowWorld> World_;
   std::unique_ptr<TFormKirvane> Form_;
 
-  std::string Dir() const { return Files_->path().toStdString() + "/"; }
+  std::string Dir() const { return World_->Dir(); }
   TFormKirvane& Form() { return *Form_; }
   TZmImgView32& View() { return *Form().FormImage()->ImgView32(); }
   IKirvaneOptionsHost& Host() { return *Form_; }
@@ -72,22 +70,19 @@ class OptionDialogTest : public QObject {
   }
   static void Ok(QWidget* dialog) { Child<QPushButton>(dialog, "BtnOK")->click(); }
   std::string Ini() const {
-    std::ifstream in(Config_->path().toStdString() + "/kirvane.ini", std::ios::binary);
+    std::ifstream in(World_->ConfigDir() + "kirvane.ini", std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), {});
   }
 
  private slots:
   void init() {
-    Config_ = std::make_unique<QTemporaryDir>();
-    Files_ = std::make_unique<QTemporaryDir>();
-    qputenv("KIRVANE_CONFIG_DIR", Config_->path().toUtf8());
-    Pump_ = std::make_unique<TSynchronizePump>();
+    World_ = std::make_unique<TMainWindowWorld>();
     for (const char* name : {"a.jpg", "b.png", "c.bmp"}) std::ofstream(Dir() + name) << "x";
     Start();
   }
   void cleanup() {
     Form_.reset();
-    Pump_.reset();
+    World_.reset();
   }
 
   // OK checks the interval first, then the scale; a refused field shows its old value again and
@@ -263,7 +258,7 @@ class OptionDialogTest : public QObject {
   // Values no dialog would write open without harm and are put right by OK.
   void hostileSettingsAreNormalisedOnOk() {
     Form_.reset();
-    std::ofstream(Config_->path().toStdString() + "/kirvane.ini")
+    std::ofstream(World_->ConfigDir() + "kirvane.ini")
         << "[SlideShow]\r\nShowMode=7\r\nViewInterval=-5000\r\nStretchFilter=77\r\nImgPlace=40\r\n"
            "ImgSizeAdjustment=9\r\nScale=abc\r\n[Option]\r\nImgViewMode=9\r\n[OptionFileInfos]\r\nPriority=99\r\n";
     Start();
