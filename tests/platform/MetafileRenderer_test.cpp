@@ -2,8 +2,6 @@
 // on Windows, transparency, raster operations, text placement, truncated and hostile files.
 #include <gtest/gtest.h>
 
-#include <QGuiApplication>
-
 #include <algorithm>
 #include <array>
 #include <chrono>
@@ -257,11 +255,3 @@ TEST(MetafileRenderer, HugeDeclaredPicturesAndEndlessDrawingAreBounded) {
 }
 
 }  // namespace
-
-int main(int argc, char** argv) {
-  // Fonts need a QGuiApplication; no display is needed for drawing into images.
-  if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-  QGuiApplication app(argc, argv);
-  testing::InitGoogleTest(&argc, argv);
-  return RUN_ALL_TESTS();
-}
