@@ -60,6 +60,10 @@ TFormKirvane::~TFormKirvane() {
   ZmFileInfos1.SetOnTerminate(nullptr);
   ZmFileInfos1.List().OnFolderSearched = nullptr;
   ZmFileInfos1.List().Stop();
+  // The child widgets outlive the members they read from: a shown window would be hidden only
+  // after those are gone, and hiding lays out the list, which asks for its rows.
+  LVFiles->OnData = nullptr;
+  hide();
 }
 
 void TFormKirvane::FormCreate() {

@@ -90,6 +90,12 @@ TFormZmEditFileList::TFormZmEditFileList(const std::vector<std::string>& list, Q
   ActSetStatusBarTextExecute();
 }
 
+TFormZmEditFileList::~TFormZmEditFileList() {
+  // The list outlives the entries it reads: hidden now, it asks for no rows once they are gone.
+  ZmListView1->OnData = nullptr;
+  hide();
+}
+
 void TFormZmEditFileList::ColumnClick(int column) {
   if (!ZmListView1->SortColumnClick(column)) return;
   const bool down = ZmListView1->SortDown;

@@ -19,6 +19,7 @@ class TFormZmEditFileList : public QDialog {
 
  public:
   TFormZmEditFileList(const std::vector<std::string>& list, QWidget* owner);
+  ~TFormZmEditFileList() override;
 
   // The edited list, in the order of the numbers.
   std::vector<std::string> Result() const { return Entries_.SaveToStrings(); }

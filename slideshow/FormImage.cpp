@@ -61,6 +61,7 @@ TFormImage::TFormImage(IFormImageHost& host, QWidget* parent) : QMainWindow(pare
 
 TFormImage::~TFormImage() {
   ThreadTimer1.reset();  // no tick may reach a half-destroyed window
+  hide();                // while the members its children may call on are still here
 }
 
 void TFormImage::CreateLayout() {

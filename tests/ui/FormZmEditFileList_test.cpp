@@ -66,6 +66,15 @@ class FormZmEditFileListTest : public QObject {
     QCOMPARE(Panel(editor, 1), QStringLiteral("10 / 1,234"));
     editor->reject();
   }
+
+  // Destroyed while shown, with a layout of its list pending, it reads none of its rows.
+  void goesAwayWhileShown() {
+    List_ = {"/a/", "/b/"};
+    TFormZmEditFileList* editor = Open();
+    QVERIFY(editor);
+    editor->ListView()->SetItemsCount(2);
+    delete editor;
+  }
 };
 
 QTEST_MAIN(FormZmEditFileListTest)

@@ -826,6 +826,17 @@ class MainWinTest : public QObject {
   }
 
   // Enter goes to exactly the text typed, once, taken from the working folder and cleaned.
+  // A shown window whose list has changed since its last layout is destroyed cleanly.
+  void aShownWindowGoesAwayWithoutReadingItsPastRows() {
+    Go(Dir());
+    Form().show();
+    QVERIFY(QTest::qWaitForWindowExposed(&Form(), kUiWaitMs));
+    Form().ReloadFolder(Dir() + "sub/");
+    WaitListed();
+    List().SetItemsCount(List().ItemsCount());  // a layout pending when the window goes
+    Form_.reset();
+  }
+
   void addressComboGoesToTheTypedTextOnce() {
     Touch(Dir() + "A/x.jpg");  // a slideshow needs a picture
     fs::create_directories(Dir() + "a");
