@@ -42,6 +42,7 @@ TEST(FormatTable, EveryExtensionOpensASampleOfItsClass) {
   const fs::path seeds = fs::path(TestDataPath("")) / "../../fuzz/corpus";
   int n = 0;
   for (const auto& folder : fs::directory_iterator(seeds)) {
+    if (!folder.is_directory()) continue;
     const std::string name = folder.path().filename().string();
     const std::string extension = name.substr(0, name.find("_fuzzer"));
     for (const auto& seed : fs::directory_iterator(folder))
