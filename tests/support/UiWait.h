@@ -11,6 +11,11 @@
 // never waits this out.
 constexpr int kUiWaitMs = 180000;
 
+// Qt Test aborts a test function after 5 minutes; on such a machine one may take longer, and
+// every wait in it is bounded anyway. Set before main, so that running a test alone gets it too.
+inline const bool kUiWatchdogSet = qEnvironmentVariableIsSet("QTEST_FUNCTION_TIMEOUT") ||
+                                   qputenv("QTEST_FUNCTION_TIMEOUT", QByteArray::number(4 * kUiWaitMs));
+
 // Qt's own waits give up after 5 s; these give up after kUiWaitMs.
 #undef QTRY_VERIFY
 #define QTRY_VERIFY(expr) QTRY_VERIFY_WITH_TIMEOUT((expr), kUiWaitMs)

@@ -13,7 +13,6 @@
 #include <QLineEdit>
 #include <QLabel>
 #include <QMessageBox>
-#include <QProcess>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -25,7 +24,6 @@
 #include <QTreeWidget>
 #include <QCheckBox>
 
-#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -94,20 +92,6 @@ class MainWinTest : public QObject {
   QString Status(int panel) { return Form().StatusText(panel); }
   std::string ConfigDir() const { return World_->ConfigDir(); }
 
-  // For tests that run kirvane: with DoNow on, every listing records its folder in folder.txt.
-  void RecordEveryListing() { std::ofstream(ConfigDir() + "kirvane.ini") << "[Option]\r\nDoNow=1\r\n"; }
-  std::string FirstRecentFolder() const {
-    const TRecentFolders f = LoadRecentFolders(ConfigDir() + "folder.txt");
-    return f.empty() ? std::string() : f.front();
-  }
-  static void StartKirvane(QProcess& p, const QStringList& args, const std::string& workingFolder = {}) {
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("QT_QPA_PLATFORM", "offscreen");
-    p.setProcessEnvironment(env);
-    if (!workingFolder.empty()) p.setWorkingDirectory(QString::fromStdString(workingFolder));
-    p.start(QStringLiteral(KV_BIN_DIR "/kirvane"), args);
-    QVERIFY(p.waitForStarted(kUiWaitMs));
-  }
   void WaitFileCommandsIdle() { QTRY_VERIFY_WITH_TIMEOUT(!Form().FileCommands().Busy(), kUiWaitMs); }
   void ReleaseKey(int key, Qt::KeyboardModifiers mods = {}) { QTest::keyRelease(&List(), Qt::Key(key), mods); }
   void TypeKey(int key, Qt::KeyboardModifiers mods = {}) {
@@ -317,7 +301,8 @@ class MainWinTest : public QObject {
   }
 
   void stoppingShowsWhatWasFoundAndStartsNoSlideshow() {
-    for (int i = 0; i < 3000; ++i) Touch(Dir() + "big/" + std::to_string(i % 30) + "/" + std::to_string(i) + ".jpg");
+    // The scan waits for this thread at its first folder, so Stop always comes before the end.
+    for (int i = 0; i < 30; ++i) Touch(Dir() + "big/" + std::to_string(i % 3) + "/" + std::to_string(i) + ".jpg");
     QVERIFY(!Form().Action("SubFolderSearchAct")->isChecked());
     Form().Action("SubFolderSearchAct")->trigger();
     Form().Action("DoNowAct")->setChecked(true);
@@ -325,7 +310,7 @@ class MainWinTest : public QObject {
     Form().Action("StopAct")->trigger();
     QVERIFY(!Form().FileInfos().List().Busy());
     QVERIFY(Form().FileInfos().List().Aborted());
-    QVERIFY(List().ItemsCount() <= 3000);
+    QVERIFY(List().ItemsCount() <= 30);
     QVERIFY(Form().RecentFolders().empty());  // no slideshow start recorded a folder
   }
 
@@ -913,85 +898,6 @@ class MainWinTest : public QObject {
     Form().close();
     QVERIFY(fs::is_regular_file(config + "kirvane.ini"));
     QVERIFY(fs::is_regular_file(config + "folder.txt"));
-  }
-
-  // Options end the program before it starts or meets another instance; no display is needed.
-  void commandLineOptions() {
-    const struct {
-      QStringList Args;
-      int Exit;
-      const char* Stdout;
-      const char* Stderr;
-    } cases[] = {
-        {{"--help"}, 0, "usage: kirvane", ""},
-        {{"--version"}, 0, "kirvane 2.31\n", ""},
-        {{"--help", "/tmp"}, 0, "usage: kirvane", ""},
-        {{"-x"}, 2, "", "unknown option -x"},
-        {{"/tmp", "--bogus"}, 2, "", "unknown option --bogus"},
-    };
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    for (const char* name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"}) env.remove(name);
-    const std::string config = ConfigDir();
-    for (const auto& c : cases) {
-      QProcess p;
-      p.setProcessEnvironment(env);
-      p.start(QStringLiteral(KV_BIN_DIR "/kirvane"), c.Args);
-      QVERIFY(p.waitForFinished(kUiWaitMs));
-      QCOMPARE(p.exitCode(), c.Exit);
-      const QString out = QString::fromUtf8(p.readAllStandardOutput());
-      const QString err = QString::fromUtf8(p.readAllStandardError());
-      QVERIFY2(*c.Stdout ? out.startsWith(c.Stdout) : out.isEmpty(), qPrintable(out));
-      QVERIFY2(*c.Stderr ? err.contains(c.Stderr) : err.isEmpty(), qPrintable(err));
-    }
-    QVERIFY(!fs::exists(config + "kirvane.ini"));  // no window ever started
-  }
-
-  // A closed terminal (SIGHUP) ends the program as SIGTERM does, writing both files. The start
-  // path is relative to the working folder and dotted.
-  void hangUpClosesNormally() {
-    RecordEveryListing();
-    QProcess p;
-    StartKirvane(p, {QStringLiteral("./..//other/.")}, Dir() + "sub");
-    QTRY_COMPARE_WITH_TIMEOUT(FirstRecentFolder(), Dir() + "other/", kUiWaitMs);
-    fs::remove(ConfigDir() + "kirvane.ini");
-    ::kill(pid_t(p.processId()), SIGHUP);
-    QVERIFY(p.waitForFinished(kUiWaitMs));
-    QCOMPARE(p.exitStatus(), QProcess::NormalExit);
-    QVERIFY(TMemIniFile(ConfigDir() + "kirvane.ini").SectionExists("GraphicTypes"));
-  }
-
-  // Two real processes: the second hands its argument over to the first and exits 0.
-  void secondInstanceHandsOverItsFirstArgument() {
-    RecordEveryListing();
-    const std::string config = ConfigDir();
-    QProcess first;
-    StartKirvane(first, {QString::fromStdString(Dir() + "sub")});
-    QTRY_COMPARE_WITH_TIMEOUT(FirstRecentFolder(), Dir() + "sub/", kUiWaitMs);
-
-    QProcess second;  // a relative path is the second start's, and is handed over cleaned
-    StartKirvane(second, {QStringLiteral("../other/./f.jpg"), QStringLiteral("/ignored")}, Dir() + "sub");
-    QVERIFY(second.waitForFinished(kUiWaitMs));
-    QCOMPARE(second.exitCode(), 0);
-    QTRY_COMPARE_WITH_TIMEOUT(FirstRecentFolder(), Dir() + "other/", kUiWaitMs);
-
-    QProcess third;  // no argument: the first only comes to the front
-    StartKirvane(third, {});
-    QVERIFY(third.waitForFinished(kUiWaitMs));
-    QCOMPARE(third.exitCode(), 0);
-    QCOMPARE(FirstRecentFolder(), Dir() + "other/");
-
-    // A crashed first instance leaves its lock and socket behind; the next start is not blocked.
-    first.kill();
-    first.waitForFinished();
-    QProcess fourth;
-    StartKirvane(fourth, {QString::fromStdString(Dir())});
-    QTRY_COMPARE_WITH_TIMEOUT(FirstRecentFolder(), Dir(), kUiWaitMs);
-    QCOMPARE(fourth.state(), QProcess::Running);
-    fourth.terminate();  // closes the window normally: the settings are saved
-    QVERIFY(fourth.waitForFinished(kUiWaitMs));
-    QVERIFY(fs::exists(config + "kirvane.ini"));
-    TMemIniFile ini(config + "kirvane.ini");
-    QVERIFY(ini.SectionExists("GraphicTypes"));
   }
 
   void treeDeleteTrashesTheFolderOrSaysWhy_data() {
