@@ -307,6 +307,7 @@ class TFormKirvane : public QMainWindow, public IKirvaneOptionsHost, public IFor
   QTreeView* STV = nullptr;
   QFileSystemModel* STVModel = nullptr;
   bool STVChangeAttached_ = false;
+  int TreeRowsLeaving_ = 0;  // inside the tree model's removal of rows
   bool TreeFollowsSelection_ = false;  // keep the selected node in view while folders load
   TZmListView* LVFiles = nullptr;
   TImgView32* ImgView32 = nullptr;

@@ -228,6 +228,11 @@ void TFormKirvane::SetTreeModel() {
   STVModel->setOption(QFileSystemModel::DontWatchForChanges, true);
   STVModel->setFilter(QDir::AllDirs | QDir::NoDotAndDotDot | QDir::Hidden);
   STVModel->setRootPath(QStringLiteral("/"));
+  // A background read may drop the selected node (a folder gone, or one read just before it was
+  // made), and the tree then picks another current node by itself: no choice of the user's, so
+  // the list must not follow it. Connected before the view's own handlers, so as to run first.
+  connect(STVModel, &QAbstractItemModel::rowsAboutToBeRemoved, this, [this] { ++TreeRowsLeaving_; });
+  connect(STVModel, &QAbstractItemModel::rowsRemoved, this, [this] { --TreeRowsLeaving_; });
   STV->setModel(STVModel);
   delete old;
   for (int c = 1; c < STVModel->columnCount(); ++c) STV->hideColumn(c);
@@ -263,7 +268,7 @@ std::string TFormKirvane::TreePath() const {
 }
 
 void TFormKirvane::STVChange() {
-  if (!STVChangeAttached_) return;
+  if (!STVChangeAttached_ || TreeRowsLeaving_ > 0) return;
   const std::string path = TreePath();
   if (!path.empty()) MoveFolder(path);
 }
